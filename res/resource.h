@@ -1,0 +1,52 @@
+// Resource and control ids of Orlenta: the one place where they are defined.
+#pragma once
+
+// Dialog templates
+#define IDD_CONFIG                101
+#define IDD_PLAYER                367
+
+// String table
+#define IDS_APP_TITLE             1    // "Orlenta"
+#define IDS_ACTION_NONE           2    // "Нет"
+#define IDS_ACTION_MENU           3    // "Переход на другое голосовое меню"
+#define IDS_ACTION_DIAL           4    // "Вызов оператора"
+#define IDS_ACTION_DISCONNECT     5    // "Завершение соединения"
+#define IDS_ACTION_UNKNOWN        6    // "Unknown"
+#define IDS_PLAY                  7    // "Играть"
+#define IDS_SAVE_CHANGES          8    // "Сохранить изменения в текущей конфигурации IVR?"
+#define IDS_PAUSE                 371  // "Пауза"
+#define IDS_WAV_BAD_FORMAT        372  // format rejection message
+#define IDS_BAD_VALUE             374  // "некорректное значение"
+#define IDS_MONO                  375  // "моно"
+#define IDS_STEREO                376  // "стерео"
+#define IDS_WAV_OPEN_ERROR        377  // open failure message with the system's text
+#define IDS_IVR_BAD_FORMAT        379  // malformed configuration file
+
+// Main dialog (template 101)
+#define IDC_IVR_FILE              1002 // current file name (read-only)
+#define IDC_OPEN                  1003
+#define IDC_SAVE                  1004
+#define IDC_SAVE_AS               1005
+#define IDC_ACTION                1006 // action combo box
+#define IDC_COMMANDS              1007 // list view of the fourteen commands
+#define IDC_GREETING              1008 // greeting file name (read-only)
+#define IDC_CHOOSE_GREETING       1009
+#define IDC_PARAMETER             1010
+#define IDC_WAIT_TIME             1011 // wait time, buddy of the up-down
+#define IDC_WAIT_SPIN             1012 // up-down
+#define IDC_LISTEN                1013
+#define IDC_CLEAR_GREETING        1014
+
+// Player dialog (template 367)
+#define IDC_POSITION_BAR          1012 // position track bar, one unit per 20 ms
+#define IDC_PLAY_PAUSE            1013
+#define IDC_ELAPSED_TIME          1158
+#define IDC_TOTAL_TIME            1159
+#define IDC_FORMAT_NAME           1102
+#define IDC_STOP                  1164
+#define IDC_MESSAGE_FILE          1166
+#define IDC_VOLUME_BAR            1167
+
+#ifndef IDC_STATIC
+#define IDC_STATIC                (-1)
+#endif

@@ -1,0 +1,129 @@
+#include "common/TestUtil.h"
+
+#include <vector>
+
+namespace {
+
+std::string Convert(const std::string& text, UINT from, UINT to)
+{
+    if (text.empty())
+        return text;
+    int wide = MultiByteToWideChar(from, 0, text.data(), (int)text.size(), nullptr, 0);
+    std::wstring w(wide, L'\0');
+    MultiByteToWideChar(from, 0, text.data(), (int)text.size(), &w[0], wide);
+    int narrow = WideCharToMultiByte(to, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(narrow, '\0');
+    WideCharToMultiByte(to, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
+    return out;
+}
+
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+} // namespace
+
+std::string Ansi(const char* utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
+std::string Utf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+std::string WindowText(HWND hwnd)
+{
+    if (!hwnd)
+        return std::string();
+    LRESULT length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<char> buffer(length + 2, '\0');
+    SendMessageA(hwnd, WM_GETTEXT, buffer.size(), (LPARAM)buffer.data());
+    return std::string(buffer.data());
+}
+
+std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+std::string EnvPath(const char* name)
+{
+    char value[MAX_PATH] = {};
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return (n > 0 && n < sizeof value) ? std::string(value) : std::string();
+}
+
+TempDir::TempDir(const char* name)
+{
+    std::string base = EnvPath("ORLENTA_TMP");
+    if (base.empty()) {
+        char tmp[MAX_PATH];
+        GetTempPathA(sizeof tmp, tmp);
+        base = tmp;
+        if (!base.empty() && base.back() == '\\')
+            base.pop_back();
+    }
+    path_ = base + "\\" + name + "-" + std::to_string(GetCurrentProcessId());
+    RemoveTree(path_);
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+std::string ReadFileBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    return CloseHandle(file) && ok && written == bytes.size();
+}

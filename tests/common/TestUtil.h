@@ -1,0 +1,43 @@
+// Small helpers shared by the tests.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+
+// Converts a UTF-8 literal of the test source to the ANSI code page (1251), the
+// encoding in which the program's A functions hand out texts.
+std::string Ansi(const char* utf8);
+// Converts an ANSI text read from a window to UTF-8, for readable failures.
+std::string Utf8(const std::string& ansi);
+
+// Waits until condition() holds, pumping this thread's messages meanwhile.
+// Answers false when the deadline passes first.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// Pumps this thread's pending messages once.
+void PumpMessages();
+
+// Text of a window or of a dialog item (read with WM_GETTEXT).
+std::string WindowText(HWND hwnd);
+std::string ItemText(HWND dialog, int id);
+
+// An environment value set by scripts/wine-run (ORLENTA_FIXTURES, ORLENTA_TMP, ...).
+std::string EnvPath(const char* name);
+
+// A fresh, empty folder under ORLENTA_TMP for one test; removed by the destructor.
+class TempDir {
+public:
+    explicit TempDir(const char* name);
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const char* name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// Whole-file helpers for fixtures and results.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
