@@ -1,0 +1,100 @@
+// Small RAII owners for Win32 handles, locks and GDI objects.
+#pragma once
+#include <windows.h>
+
+// A kernel handle closed with CloseHandle (files use INVALID_HANDLE_VALUE as "none").
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~ScopedHandle() { Close(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    HANDLE Get() const { return h_; }
+    bool IsValid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    // Gives up ownership.
+    HANDLE Detach()
+    {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE)
+    {
+        Close();
+        h_ = h;
+    }
+    // Closes now; false when CloseHandle failed (a lost write shows here).
+    bool Close()
+    {
+        bool ok = true;
+        if (IsValid())
+            ok = CloseHandle(h_) != FALSE;
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE h_;
+};
+
+// Holds a critical section for one scope.
+class ScopedCritSec {
+public:
+    explicit ScopedCritSec(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+    ~ScopedCritSec() { LeaveCriticalSection(cs_); }
+    ScopedCritSec(const ScopedCritSec&) = delete;
+    ScopedCritSec& operator=(const ScopedCritSec&) = delete;
+
+private:
+    CRITICAL_SECTION* cs_;
+};
+
+// BeginPaint / EndPaint.
+class ScopedPaintDC {
+public:
+    explicit ScopedPaintDC(HWND hwnd) : hwnd_(hwnd) { hdc_ = BeginPaint(hwnd_, &ps_); }
+    ~ScopedPaintDC() { EndPaint(hwnd_, &ps_); }
+    ScopedPaintDC(const ScopedPaintDC&) = delete;
+    ScopedPaintDC& operator=(const ScopedPaintDC&) = delete;
+
+    HDC Get() const { return hdc_; }
+    PAINTSTRUCT& Paint() { return ps_; }
+
+private:
+    HWND hwnd_;
+    HDC hdc_;
+    PAINTSTRUCT ps_;
+};
+
+// A GDI object (brush, pen, font) deleted with DeleteObject.
+template <typename T>
+class ScopedGdiObj {
+public:
+    explicit ScopedGdiObj(T obj) : obj_(obj) {}
+    ~ScopedGdiObj()
+    {
+        if (obj_)
+            DeleteObject(obj_);
+    }
+    ScopedGdiObj(const ScopedGdiObj&) = delete;
+    ScopedGdiObj& operator=(const ScopedGdiObj&) = delete;
+
+    T Get() const { return obj_; }
+
+private:
+    T obj_;
+};
+
+// Selects an object into a DC for one scope and puts the old one back.
+class ScopedSelectObj {
+public:
+    ScopedSelectObj(HDC hdc, HGDIOBJ obj) : hdc_(hdc), old_(SelectObject(hdc, obj)) {}
+    ~ScopedSelectObj() { SelectObject(hdc_, old_); }
+    ScopedSelectObj(const ScopedSelectObj&) = delete;
+    ScopedSelectObj& operator=(const ScopedSelectObj&) = delete;
+
+private:
+    HDC hdc_;
+    HGDIOBJ old_;
+};

@@ -1,0 +1,53 @@
+// Decodes one second at a time of an accepted WAV format to 16-bit PCM
+// through the audio compression manager.
+#pragma once
+#include <windows.h>
+#include <mmreg.h>
+#include <msacm.h>
+
+// One conversion, filled by the caller.
+struct ConvertBlock {
+    BYTE* output;        // at least GetDestLength() bytes
+    DWORD outputLength;  // on success: bytes produced
+    const BYTE* input;
+    DWORD inputLength;   // at most GetSourceLength()
+};
+
+// WAVEFORMATEX followed by the GSM 6.10 samples-per-block field.
+#pragma pack(push, 1)
+struct AcmWaveFormat {
+    WAVEFORMATEX format;
+    WORD samplesPerBlock;
+};
+#pragma pack(pop)
+
+class CAcmConvert {
+public:
+    CAcmConvert();
+    virtual ~CAcmConvert();
+    CAcmConvert(const CAcmConvert&) = delete;
+    CAcmConvert& operator=(const CAcmConvert&) = delete;
+
+    bool SetFormats(WORD sourceTag, WORD destTag, DWORD samplesPerSec);
+    bool Convert(ConvertBlock* block);
+    bool Close();
+
+    DWORD GetSourceLength() const { return sourceLength_; }
+    DWORD GetDestLength() const { return destLength_; }
+
+private:
+    bool CheckFormat(AcmWaveFormat* format);
+    bool OpenStream(AcmWaveFormat* source, AcmWaveFormat* dest);
+    bool CloseStream();
+
+    HACMSTREAM stream_;
+    ACMSTREAMHEADER header_;
+    ACMFORMATTAGDETAILSA tagDetails_;
+    ACMFORMATDETAILSA formatDetails_;
+    AcmWaveFormat source_;
+    AcmWaveFormat dest_;
+    DWORD sourceLength_;
+    DWORD destLength_;
+    BYTE* buffer_;
+    DWORD lastOutput_;  // bytes the previous conversion produced
+};

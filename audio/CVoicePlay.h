@@ -1,0 +1,50 @@
+// Wave output engine: plays the 16-bit PCM that the reader thread puts into its
+// ring buffer through the waveOut device, refilling sixteen wave buffers with at
+// most 20 ms each from waveOutThread.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "audio/CRingBuffer.h"
+
+class CPlaybackListener;
+
+const DWORD RING_BUFFER_SIZE = 0x10001;  // 65537 bytes
+const int WAVE_BUFFER_COUNT = 16;
+const DWORD WAVE_BLOCK_SIZE = 4096;
+const DWORD REFILL_BYTES = 320;          // 20 ms of 8000 Hz 16-bit mono
+const DWORD PRIMING_BYTES = 512;
+
+class CVoicePlay {
+public:
+    CVoicePlay();
+    virtual ~CVoicePlay();
+    CVoicePlay(const CVoicePlay&) = delete;
+    CVoicePlay& operator=(const CVoicePlay&) = delete;
+
+    bool Play(DWORD samplesPerSec);  // fresh start, or resume when paused
+    bool Stop();
+    bool Pause();
+    bool FillBuffer(WAVEHDR* buffer);  // waveOutThread only
+    bool IsOpen();
+    bool IsPaused();
+    bool SetVolume(DWORD level);       // 0 .. 255
+    DWORD GetVolume();
+
+    CRingBuffer* GetRingBuffer() { return &ring_; }
+    void SetNotify(CPlaybackListener* notify) { notify_ = notify; }
+
+private:
+    static DWORD WINAPI waveOutThread(void* param);
+
+    CRingBuffer ring_;
+    volatile BYTE started_;
+    volatile BYTE paused_;
+    volatile BYTE threadEnded_;
+    HWAVEOUT device_;
+    WAVEFORMATEX format_;
+    WAVEHDR buffers_[WAVE_BUFFER_COUNT];
+    DWORD threadId_;
+    DWORD volume_;
+    CPlaybackListener* notify_;
+};
