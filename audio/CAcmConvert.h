@@ -2,6 +2,7 @@
 // through the audio compression manager.
 #pragma once
 #include <windows.h>
+#include <mmsystem.h>
 #include <mmreg.h>
 #include <msacm.h>
 
