@@ -1,0 +1,97 @@
+// The player window "Сообщение" (template 367): plays one WAV message with
+// "Играть"/"Пауза" and "Стоп", follows it on a position track bar of 20 ms
+// steps and sets its volume on a volume track bar whose colour follows the
+// level. Constructed once with its owner and run modally for each listening.
+#pragma once
+#include <windows.h>
+
+#include "app/CBaseDialog.h"
+#include "audio/CPlaybackListener.h"
+
+class CVoiceFile;
+
+// Fill colour of the volume bar at one of its positions.
+struct TrackBarColor {
+    int red;
+    int green;
+    int blue;
+};
+
+const int PLAYER_NAME_SIZE = 256;
+const int PLAYER_VOLUME_LEVELS = 256;
+const int PLAYER_INITIAL_VOLUME = 100;
+const DWORD PLAYER_STEP_MS = 20;            // one position of the position bar
+const DWORD PLAYER_STEPS_PER_SECOND = 50;
+const int REJECTION_MESSAGE_SIZE = 4096;    // at most 4095 characters and a terminator
+
+// Posted to the player window when a reader thread of its message has ended.
+const UINT WM_PLAYER_READER_ENDED = WM_APP + 367;
+
+class CPlayerDialog : public CBaseDialog, public CPlaybackListener {
+public:
+    // Registers itself in the owner's child table; the owner ends and deletes it.
+    CPlayerDialog(HINSTANCE instance, CWindowObject* owner);
+    ~CPlayerDialog() override;
+    CPlayerDialog(const CPlayerDialog&) = delete;
+    CPlayerDialog& operator=(const CPlayerDialog&) = delete;
+
+    // Takes the message file of the next run. False when no such file exists
+    // (the name is then not taken) or when it is no playable WAV file.
+    bool SetMessageFile(const char* name);
+
+    // The WAV rejection message for a message whose Open failed: the format
+    // message (372) for a rejected format, otherwise the system's text for the
+    // error in 377. out receives at most min(size, 4096) - 1 characters.
+    static bool BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, char* out, int size);
+
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
+    bool OnClose() override;
+    void OnCommand(HWND hwnd, int id, HWND control, int code) override;
+
+    // What the playback engine and the reader thread call.
+    HWND GetStepWindow() override;
+    void SetStopped() override;
+    void ClearSeekPending() override;
+
+    // Paint the two track bars into the paint record's device context.
+    void PaintVolumeBar(PAINTSTRUCT& paint);
+    void PaintPositionBar(PAINTSTRUCT& paint);
+
+    // Start playing as soon as the file is open; written by the owner before Run.
+    bool playOnOpen;
+
+    const char* GetMessageFile() const { return fileName; }
+    bool IsPlaying() const { return playing; }
+    bool IsPaused() const { return paused; }
+    bool IsSeekPending() const { return seekPending; }
+    int GetVolume() const { return volume; }
+    const TrackBarColor& GetColor(int position) const;
+
+private:
+    void UpdateButtons();
+    void OnPlayPause();
+    void OnStop();
+    void ShowStopped();
+    void OnReaderEnded();
+    void OnVolumeScroll(int code, int thumb);
+    void OnPositionScroll(int code);
+    void OnPlayerStep();
+    void ShowElapsed(LONG position);
+    void SetPositionRange(LONG maximum);
+    bool ReadersDone() const;
+    bool WaitForReaders(DWORD timeoutMs);
+    void FillColorTable();
+
+    CVoiceFile* voiceFile;
+    char fileName[PLAYER_NAME_SIZE];
+    bool playing;
+    bool paused;
+    volatile bool seekPending;      // cleared by the reader thread too
+    int volume;
+    TrackBarColor colorTable[PLAYER_VOLUME_LEVELS];
+
+    // Reader threads of this run: started here, counted off by their SetStopped.
+    LONG readersStarted;
+    volatile LONG readersEnded;
+};

@@ -1,0 +1,103 @@
+#include "player/PlayerTrackBars.h"
+
+#include <commctrl.h>
+
+#include "app/ScopedWin.h"
+#include "player/CPlayerDialog.h"
+
+namespace {
+
+// The controls' own procedures. The process has one player dialog, so one
+// saved procedure per bar is enough; each run attaches its new controls again.
+WNDPROC g_pfnVolumeBarDefault = nullptr;
+WNDPROC g_pfnPositionBarDefault = nullptr;
+
+void Attach(HWND bar, CPlayerDialog* dialog, WNDPROC proc, WNDPROC* saved)
+{
+    if (!bar)
+        return;
+    LONG_PTR style = GetWindowLongPtrA(bar, GWL_STYLE);
+    SetWindowLongPtrA(bar, GWL_STYLE, style | TBS_FIXEDLENGTH);
+    SendMessageA(bar, TBM_SETTHUMBLENGTH, TRACKBAR_THUMB_LENGTH, 0);
+    SetWindowLongPtrA(bar, GWLP_USERDATA, (LONG_PTR)dialog);
+    WNDPROC current = (WNDPROC)GetWindowLongPtrA(bar, GWLP_WNDPROC);
+    // Attaching a bar twice must not save our own procedure as the control's.
+    if (current == proc)
+        return;
+    *saved = current;
+    SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)proc);
+}
+
+CPlayerDialog* DialogOf(HWND bar)
+{
+    return reinterpret_cast<CPlayerDialog*>(GetWindowLongPtrA(bar, GWLP_USERDATA));
+}
+
+} // namespace
+
+void AttachVolumeBar(HWND bar, CPlayerDialog* dialog)
+{
+    Attach(bar, dialog, VolumeBarProc, &g_pfnVolumeBarDefault);
+}
+
+void AttachPositionBar(HWND bar, CPlayerDialog* dialog)
+{
+    Attach(bar, dialog, PositionBarProc, &g_pfnPositionBarDefault);
+}
+
+LRESULT CALLBACK VolumeBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CPlayerDialog* dialog = DialogOf(hwnd);
+    if (message == WM_PAINT && dialog) {
+        ScopedPaintDC dc(hwnd);
+        dialog->PaintVolumeBar(dc.Paint());
+        return 0;
+    }
+    if (!g_pfnVolumeBarDefault)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    return CallWindowProcA(g_pfnVolumeBarDefault, hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PositionBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CPlayerDialog* dialog = DialogOf(hwnd);
+    if (message == WM_PAINT && dialog) {
+        ScopedPaintDC dc(hwnd);
+        dialog->PaintPositionBar(dc.Paint());
+        return 0;
+    }
+    if (!g_pfnPositionBarDefault)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    return CallWindowProcA(g_pfnPositionBarDefault, hwnd, message, wParam, lParam);
+}
+
+void PaintTrackBar(HWND bar, HDC dc, COLORREF fill, bool enabled)
+{
+    if (!bar || !dc)
+        return;
+    RECT channel = {};
+    SendMessageA(bar, TBM_GETCHANNELRECT, 0, (LPARAM)&channel);
+
+    // The sunken bar reaches from well above the channel to just above its bottom.
+    RECT frame = {channel.left - 1, channel.top - 14, channel.right + 1, channel.bottom - 4};
+    DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
+
+    ScopedGdiObj<HBRUSH> brush(CreateSolidBrush(fill));
+    RECT inside = frame;
+    InflateRect(&inside, -1, -1);
+    FillRect(dc, &inside, brush.Get());
+
+    // A disabled bar has no thumb.
+    if (!enabled)
+        return;
+    RECT thumb = {};
+    SendMessageA(bar, TBM_GETTHUMBRECT, 0, (LPARAM)&thumb);
+    thumb.top = frame.top + 1;
+    thumb.bottom = frame.bottom - 1;
+    DrawFrameControl(dc, &thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
+
+    RECT well = {thumb.left + 5, thumb.top + 3, thumb.right - 5, thumb.bottom - 4};
+    DrawFrameControl(dc, &well, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
+    InflateRect(&well, -1, -1);
+    FillRect(dc, &well, brush.Get());
+}
