@@ -38,3 +38,5 @@ void SetDefaults(VoiceMenuConfig* config);
 
 // Key character of a slot in the .ivr file ("0".."9", "*", "#", "-", "b", "t").
 char SlotKey(int slot);
+// Slot index of a key character, or -1 when no slot has that key.
+int SlotOfKey(char key);
