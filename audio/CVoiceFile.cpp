@@ -60,7 +60,9 @@ bool SeekTo(HANDLE file, ULONGLONG offset)
     return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
 }
 
-// Reads the fixed header fields; a file shorter than the header leaves zeros.
+// Reads the fixed header fields. A file shorter than the header has no
+// complete header at all: every field reads as zero, so it is rejected with
+// an empty description rather than with the half of a header it holds.
 // Answers 0 or the system's error code.
 DWORD ReadRawHeader(HANDLE file, RawHeader* header)
 {
@@ -68,6 +70,8 @@ DWORD ReadRawHeader(HANDLE file, RawHeader* header)
     DWORD got = 0;
     if (!SeekTo(file, 0) || !ReadFile(file, bytes, HEADER_BYTES, &got, nullptr))
         return GetLastError();
+    if (got < HEADER_BYTES)
+        memset(bytes, 0, sizeof bytes);
     header->fmtSize = Dword(bytes + 16);
     header->formatTag = Word(bytes + 20);
     header->channels = Word(bytes + 22);

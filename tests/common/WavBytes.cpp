@@ -1,0 +1,52 @@
+#include "common/WavBytes.h"
+
+std::string Le16(WORD value)
+{
+    std::string s(2, '\0');
+    PutLe16(&s, 0, value);
+    return s;
+}
+
+std::string Le32(DWORD value)
+{
+    std::string s(4, '\0');
+    PutLe32(&s, 0, value);
+    return s;
+}
+
+void PutLe16(std::string* bytes, size_t at, WORD value)
+{
+    (*bytes)[at] = (char)(value & 0xFF);
+    (*bytes)[at + 1] = (char)(value >> 8);
+}
+
+void PutLe32(std::string* bytes, size_t at, DWORD value)
+{
+    for (int i = 0; i < 4; ++i)
+        (*bytes)[at + i] = (char)((value >> (8 * i)) & 0xFF);
+}
+
+std::string RawChunk(const char* id, DWORD statedSize, const std::string& body)
+{
+    return std::string(id, 4) + Le32(statedSize) + body;
+}
+
+std::string Chunk(const char* id, const std::string& body)
+{
+    std::string chunk = RawChunk(id, (DWORD)body.size(), body);
+    if (body.size() & 1)
+        chunk += '\0';
+    return chunk;
+}
+
+std::string PcmFmt() { return Le16(1) + Le16(1) + Le32(8000) + Le32(16000) + Le16(2) + Le16(16); }
+
+std::string G711Fmt(WORD tag) { return Le16(tag) + Le16(1) + Le32(8000) + Le32(8000) + Le16(1) + Le16(8) + Le16(0); }
+
+std::string GsmFmt() { return Le16(49) + Le16(1) + Le32(8000) + Le32(1625) + Le16(65) + Le16(0) + Le16(2) + Le16(320); }
+
+std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt)
+{
+    std::string body = "WAVE" + Chunk("fmt ", fmtBody) + chunksAfterFmt;
+    return "RIFF" + Le32((DWORD)body.size()) + body;
+}

@@ -1,0 +1,22 @@
+// Builds WAV files byte by byte, for tests that need headers no tool writes.
+#pragma once
+#include <windows.h>
+#include <string>
+
+std::string Le16(WORD value);
+std::string Le32(DWORD value);
+void PutLe16(std::string* bytes, size_t at, WORD value);
+void PutLe32(std::string* bytes, size_t at, DWORD value);
+
+// A chunk: id, body size, body and RIFF's pad byte after an odd body.
+std::string Chunk(const char* id, const std::string& body);
+// A chunk whose stated size need not match its body; no pad byte.
+std::string RawChunk(const char* id, DWORD statedSize, const std::string& body);
+
+// fmt bodies at 8000 Hz mono: PCM 16 bytes, G.711 (tag 6 or 7) 18, GSM 6.10 20.
+std::string PcmFmt();
+std::string G711Fmt(WORD tag);
+std::string GsmFmt();
+
+// "RIFF", size, "WAVE", the fmt chunk with fmtBody, then the chunks given.
+std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt);
