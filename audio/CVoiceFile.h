@@ -19,7 +19,8 @@ struct WaveHeader {
     WORD channels;
     DWORD samplesPerSec;
     DWORD avgBytesPerSec;
-    DWORD dataSize;
+    DWORD dataSize;  // bytes of sample data from the data offset on; a size stated
+                     // beyond the end of the file is cut to what the file holds
 };
 
 // Checks a file and hands back an open file positioned offset bytes into its
