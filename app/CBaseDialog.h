@@ -3,11 +3,14 @@
 // of the object's operations; derived dialogs override operations only.
 #pragma once
 #include "app/CWindowObject.h"
+#include <commctrl.h>
 
 class CBaseDialog : public CWindowObject {
 public:
     CBaseDialog(HINSTANCE instance, CWindowObject* parent, int templateId, int mode);
     ~CBaseDialog() override;
+    CBaseDialog(const CBaseDialog&) = delete;
+    CBaseDialog& operator=(const CBaseDialog&) = delete;
 
     int GetMode() override;
     HWND GetHwnd() override;
@@ -25,6 +28,9 @@ public:
     virtual bool OnClose();                  // false refuses the close
     virtual void OnNotify(NMHDR* header);
     virtual void OnCommand(HWND hwnd, int id, HWND control, int code);
+    // WM_HSCROLL from a track bar or scroll bar: code and thumb position come
+    // unpacked (thumb as a signed 16-bit value). Called before OnMessage.
+    virtual void OnHScroll(HWND control, int code, int thumb);
 
     bool Run();
     bool Close();
@@ -35,10 +41,15 @@ public:
     void CloseChild(CWindowObject* child);
     void CloseChildren();
     bool RouteToChildren(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Entries of the child table, cleared ones included; never decreases.
+    int GetChildCount() const { return childCount_; }
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    // The tail every message reaches: children first, then OnMessage.
+    INT_PTR RouteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
     int mode_;
     HWND window_;
     HINSTANCE instance_;

@@ -1,0 +1,276 @@
+#include "app/CBaseDialog.h"
+
+CBaseDialog::CBaseDialog(HINSTANCE instance, CWindowObject* parent, int templateId, int mode)
+    : mode_(mode),
+      window_(nullptr),
+      instance_(instance),
+      resInstance_(instance),
+      parent_(parent),
+      userValue_(0),
+      templateId_(templateId),
+      captionId_(0),
+      bigIconName_(nullptr),
+      smallIconName_(nullptr),
+      children_(nullptr),
+      childCount_(0)
+{
+    if (parent_)
+        parent_->AddChild(this);
+}
+
+CBaseDialog::~CBaseDialog()
+{
+    // A window that outlives its object must not reach it any more.
+    if (window_ && IsWindow(window_) &&
+        GetWindowLongPtrA(window_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    if (children_)
+        GlobalFree(children_);
+}
+
+int CBaseDialog::GetMode() { return mode_; }
+HWND CBaseDialog::GetHwnd() { return window_; }
+HINSTANCE CBaseDialog::GetInstance() { return instance_; }
+HINSTANCE CBaseDialog::GetResInstance() { return resInstance_; }
+CWindowObject* CBaseDialog::GetParent() { return parent_; }
+int CBaseDialog::GetUserValue() { return userValue_; }
+
+int CBaseDialog::SetUserValue(int value)
+{
+    int previous = userValue_;
+    userValue_ = value;
+    return previous;
+}
+
+bool CBaseDialog::FindChild(CWindowObject* child, int* index)
+{
+    if (!children_)
+        return false;
+    for (int i = 0; i < childCount_; ++i) {
+        if (children_[i] == child) {
+            if (index)
+                *index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CBaseDialog::AddChild(CWindowObject* child)
+{
+    int free = 0;
+    if (FindChild(nullptr, &free)) {
+        children_[free] = child;
+        return;
+    }
+    CWindowObject** grown = static_cast<CWindowObject**>(
+        GlobalAlloc(GMEM_FIXED, sizeof(CWindowObject*) * (childCount_ + 1)));
+    if (!grown)
+        return;  // the child simply stays unregistered
+    for (int i = 0; i < childCount_; ++i)
+        grown[i] = children_[i];
+    grown[childCount_] = child;
+    if (childCount_ != 0)
+        GlobalFree(children_);
+    children_ = grown;
+    ++childCount_;
+}
+
+void CBaseDialog::RemoveChild(CWindowObject* child)
+{
+    int index = 0;
+    if (FindChild(child, &index))
+        children_[index] = nullptr;
+}
+
+void CBaseDialog::CloseChild(CWindowObject* child)
+{
+    if (!child)
+        return;
+    int index = 0;
+    if (IsDialogMode(child->GetMode())) {
+        // Close runs the child's OnClose, which normally unregisters it.
+        if (CBaseDialog* dialog = dynamic_cast<CBaseDialog*>(child))
+            dialog->Close();
+        if (!child->GetParent()) {
+            if (FindChild(child, &index))
+                children_[index] = nullptr;
+            return;
+        }
+    }
+    // A child still registered here is ours to delete.
+    if (!FindChild(child, &index))
+        return;
+    children_[index] = nullptr;
+    delete child;
+}
+
+void CBaseDialog::CloseChildren()
+{
+    // The table may change under a child's OnClose: read it afresh each time.
+    for (int i = 0; children_ && i < childCount_; ++i) {
+        CWindowObject* child = children_[i];
+        if (!child)
+            continue;
+        CloseChild(child);
+        RemoveChild(children_[i]);
+    }
+}
+
+bool CBaseDialog::RouteToChildren(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (int i = 0; children_ && i < childCount_; ++i) {
+        CWindowObject* child = children_[i];
+        if (!child || IsDialogMode(child->GetMode()) || !IsWindow(child->GetHwnd()))
+            continue;
+        if (child->OnMessage(hwnd, message, wParam, lParam))
+            break;
+    }
+    return false;
+}
+
+bool CBaseDialog::OnMessage(HWND, UINT, WPARAM, LPARAM) { return false; }
+
+void CBaseDialog::SetResInstance(HINSTANCE instance)
+{
+    resInstance_ = instance;
+    SetIcon(ICON_BIG, bigIconName_);
+    SetIcon(ICON_SMALL, smallIconName_);
+    SetCaption(captionId_);
+    for (int i = 0; children_ && i < childCount_; ++i)
+        if (children_[i])
+            children_[i]->SetResInstance(instance);
+}
+
+bool CBaseDialog::OnInitDialog() { return true; }
+
+bool CBaseDialog::OnClose()
+{
+    CloseChildren();
+    if (parent_)
+        parent_->RemoveChild(this);
+    return true;
+}
+
+void CBaseDialog::OnNotify(NMHDR*) {}
+
+void CBaseDialog::OnCommand(HWND, int id, HWND, int)
+{
+    if (id == IDOK || id == IDCANCEL) {
+        OnClose();
+        Close();
+    }
+}
+
+void CBaseDialog::OnHScroll(HWND, int, int) {}
+
+bool CBaseDialog::Run()
+{
+    HWND owner = parent_ ? parent_->GetHwnd() : nullptr;
+    LPCSTR name = MAKEINTRESOURCEA(templateId_ & 0xFFFF);
+    switch (mode_) {
+    case DLGMODE_MODAL:
+        DialogBoxParamA(resInstance_, name, owner, DialogProc, reinterpret_cast<LPARAM>(this));
+        return true;
+    case DLGMODE_MODELESS:
+    case DLGMODE_OWNED:
+        window_ = CreateDialogParamA(resInstance_, name, owner, DialogProc, reinterpret_cast<LPARAM>(this));
+        ShowWindow(window_, SW_SHOW);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CBaseDialog::Close()
+{
+    switch (mode_) {
+    case DLGMODE_MODAL:
+        EndDialog(window_, 0);
+        break;
+    case DLGMODE_MODELESS:
+    case DLGMODE_OWNED:
+        DestroyWindow(window_);
+        break;
+    default:
+        break;
+    }
+    OnClose();
+    return true;
+}
+
+bool CBaseDialog::SetIcon(int which, const char* name)
+{
+    if (which != ICON_BIG && which != ICON_SMALL)
+        return false;
+    if (which == ICON_BIG)
+        bigIconName_ = name;
+    else
+        smallIconName_ = name;
+    HICON icon = LoadIconA(resInstance_, name);
+    if (!icon)
+        return false;
+    SendMessageA(window_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    return true;
+}
+
+bool CBaseDialog::SetCaption(int stringId)
+{
+    char text[256] = {};
+    if (LoadStringA(resInstance_, stringId, text, sizeof text) == 0)
+        return false;
+    captionId_ = stringId;
+    SendMessageA(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    return true;
+}
+
+INT_PTR CBaseDialog::RouteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RouteToChildren(hwnd, message, wParam, lParam);
+    return OnMessage(hwnd, message, wParam, lParam) ? 1 : 0;
+}
+
+INT_PTR CALLBACK CBaseDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Null until WM_INITDIALOG: earlier messages get the dialog manager's defaults.
+    CBaseDialog* self = reinterpret_cast<CBaseDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+
+    switch (message) {
+    case WM_INITDIALOG:
+        self = reinterpret_cast<CBaseDialog*>(lParam);
+        if (!self)
+            return 0;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, lParam);
+        self->window_ = hwnd;
+        self->OnInitDialog();
+        break;
+    case WM_COMMAND:
+        if (!self)
+            return 0;
+        self->OnCommand(hwnd, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+        break;
+    case WM_NOTIFY:
+        if (self)
+            self->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        break;
+    case WM_HSCROLL:
+        if (self)
+            self->OnHScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
+        break;
+    case WM_CLOSE:
+        if (!self)
+            return 0;
+        if (!self->OnClose())
+            return -1;  // refused: the window stays
+        self->Close();  // ends the window and runs OnClose once more
+        break;
+    default:
+        break;
+    }
+    if (!self)
+        return 0;
+    INT_PTR answer = self->RouteMessage(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);  // the window is gone; so is the link
+    return answer;
+}

@@ -1,0 +1,29 @@
+// Start-up: the whole interactive life of Orlenta is one modal run of the main
+// configuration dialog. IVR_PLAYER_STEP has been registered before this runs.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <new>
+
+#include "app/CommonServices.h"
+#include "config/CConfigDialog.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    g_hInstance = instance;
+
+    // List view and up-down of the main dialog, track bars of the player.
+    InitCommonControls();
+    INITCOMMONCONTROLSEX classes = {};
+    classes.dwSize = sizeof classes;
+    classes.dwICC = ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_COOL_CLASSES | ICC_INTERNET_CLASSES;
+    InitCommonControlsEx(&classes);
+
+    CConfigDialog* dialog = new (std::nothrow) CConfigDialog(instance);
+    if (dialog) {
+        dialog->Run();
+        delete dialog;
+    }
+    // The command line and the show state play no part; the exit code is always 0.
+    return 0;
+}

@@ -1,0 +1,49 @@
+// The program's main window: the modal dialog "Конфигуратор IVR" (template 101)
+// that shows and edits the one voice-menu configuration of the run, with the
+// file commands Open, Save and Save as and the greeting commands.
+#pragma once
+#include "app/CBaseDialog.h"
+#include "config/VoiceMenuConfig.h"
+
+class CConfigDialog : public CBaseDialog {
+public:
+    explicit CConfigDialog(HINSTANCE instance);
+    ~CConfigDialog() override;
+
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
+    bool OnClose() override;
+    void OnNotify(NMHDR* header) override;
+    void OnCommand(HWND hwnd, int id, HWND control, int code) override;
+
+    // Shows wait time, greeting and every row of the record.
+    void RefreshList(VoiceMenuConfig* record);
+    // Shows a slot in the action box and the parameter field.
+    void ShowSlot(const CommandSlot* slot);
+    // The one place that enables and disables the controls.
+    void UpdateControls();
+    CommandSlot* GetRowSlot(int row);
+    void SetRowSlot(int row, CommandSlot* slot);
+
+    // File commands.
+    void Open();
+    bool Save();
+    bool SaveAs();
+
+    // Greeting commands.
+    void ChooseGreeting();
+    void ClearGreeting();
+    void Listen();
+
+private:
+    // Entry 8 with Yes, No and Cancel; answers the button.
+    int AskSaveChanges();
+    // Takes the wait time back from field 1011 into config.
+    void ReadWaitTime();
+    // The selected list row, or -1.
+    int SelectedRow();
+
+    VoiceMenuConfig config;
+    bool ready;     // false while the dialog itself changes its controls
+    bool modified;  // the configuration has changes that are not saved
+};
