@@ -31,11 +31,22 @@ public:
     bool SetVolume(DWORD level);       // 0 .. 255
     DWORD GetVolume();
 
+    // True once the ring buffer is empty and the device has handed back every
+    // buffer that carried sound: all that was written has been played.
+    bool IsPlayedOut();
+    // False while a waveOutThread that would not end may still use the engine.
+    bool CanRelease();
+
     CRingBuffer* GetRingBuffer() { return &ring_; }
     void SetNotify(CPlaybackListener* notify) { notify_ = notify; }
+    HWAVEOUT GetDevice() const { return device_; }
+    DWORD GetThreadId() const { return threadId_; }  // the current or last waveOutThread
 
 private:
     static DWORD WINAPI waveOutThread(void* param);
+    void OnBufferDone(HWAVEOUT device, WAVEHDR* buffer);
+    bool WaitForThreadEnd(DWORD timeoutMs);
+    bool CloseDevice();
 
     CRingBuffer ring_;
     volatile BYTE started_;
@@ -47,4 +58,7 @@ private:
     DWORD threadId_;
     DWORD volume_;
     CPlaybackListener* notify_;
+    HANDLE thread_;              // the current waveOutThread, or none
+    HANDLE queueReady_;          // set by waveOutThread once it owns its message queue
+    volatile LONG heldBuffers_;  // wave buffers with sound that the device holds
 };
