@@ -14,6 +14,17 @@ const char kIvrFilter[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
 const char kWavFilter[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
 const int kFilterList = 1136;
 
+// The dialogs make the chosen folder the current one; put it back so that the
+// test's folder can be removed.
+class CurrentDirScope {
+public:
+    CurrentDirScope() { GetCurrentDirectoryA(sizeof dir_, dir_); }
+    ~CurrentDirScope() { SetCurrentDirectoryA(dir_); }
+
+private:
+    char dir_[MAX_PATH] = {};
+};
+
 // Picks a filter pair in the dialog the way the operator does, then types the
 // name and presses OK.
 ModalWatcher::Action ChooseWithFilter(int filterIndex, const std::string& path)
@@ -44,6 +55,7 @@ std::string Save(const ModalWatcher::Action& answer, std::vector<SeenDialog>* se
 TEST(ChooseFile, SaveCompletesANameWithoutExtensionWithIvr)
 {
     TempDir dir("services-save");
+    CurrentDirScope keepDir;  // restored before the folder goes
     struct Case {
         int filter;
         const char* typed;
@@ -81,6 +93,7 @@ TEST(ChooseFile, SaveCancelledGivesNull)
 TEST(ChooseFile, OpenReturnsAnExistingFileAsChosen)
 {
     TempDir dir("services-open");
+    CurrentDirScope keepDir;  // restored before the folder goes
     ASSERT_TRUE(WriteFileBytes(dir.File("hello.wav"), "RIFF"));
     ASSERT_TRUE(WriteFileBytes(dir.File("noext"), "x"));
     const DWORD flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -106,6 +119,7 @@ TEST(ChooseFile, OpenReturnsAnExistingFileAsChosen)
 TEST(ChooseFile, InitialNameIsOffered)
 {
     TempDir dir("services-initial");
+    CurrentDirScope keepDir;  // restored before the folder goes
     std::string offered;
     ModalWatcher watcher;
     watcher.Then([&offered](HWND dialog, const SeenDialog&) {

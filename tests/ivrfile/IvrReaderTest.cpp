@@ -1,0 +1,284 @@
+// ReadIvrFile on files written by hand: the grammar's edge cases, each read both
+// with CR LF and with LF line ends, and round trips through WriteIvrFile.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommonServices.h"
+#include "common/ModalWatcher.h"
+#include "common/TestUtil.h"
+#include "config/IvrFile.h"
+
+namespace {
+
+struct SlotWant {
+    int index;
+    int action;
+    const char* param;  // the text of that action
+};
+
+struct ReadCase {
+    const char* what;
+    std::string bytes;  // with CR LF line ends
+    bool ok;
+    int wait;
+    const char* greeting;
+    std::vector<SlotWant> slots;  // every other slot must have no action
+};
+
+const std::string kHead = "10   hello.wav\r\n\r\n";
+
+std::string WithLfOnly(std::string text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
+// Reads bytes from a file; the record is filled with garbage first to show
+// that the reader clears it.
+bool ReadBytes(const std::string& bytes, VoiceMenuConfig* config)
+{
+    TempDir dir("ivr-reader");
+    std::string path = dir.File("menu.ivr");
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    memset(config, 0x5A, sizeof *config);
+    return ReadIvrFile(path.c_str(), config);
+}
+
+void ExpectRecord(const VoiceMenuConfig& config, const ReadCase& c)
+{
+    EXPECT_EQ(config.waitSeconds, c.wait);
+    EXPECT_STREQ(config.greeting, c.greeting);
+    for (int i = 0; i < CONFIG_SLOT_COUNT; ++i) {
+        const SlotWant* want = nullptr;
+        for (const SlotWant& s : c.slots)
+            if (s.index == i)
+                want = &s;
+        EXPECT_EQ(config.slots[i].action, want ? want->action : ACTION_NONE) << "slot " << i;
+        if (want) {
+            EXPECT_STREQ(config.slots[i].paramText[want->action], want->param) << "slot " << i;
+        }
+    }
+}
+
+void RunCases(const std::vector<ReadCase>& cases)
+{
+    for (const ReadCase& c : cases) {
+        for (bool lfOnly : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (lfOnly ? " (LF)" : " (CR LF)"));
+            VoiceMenuConfig config;
+            EXPECT_EQ(ReadBytes(lfOnly ? WithLfOnly(c.bytes) : c.bytes, &config), c.ok);
+            if (c.ok)
+                ExpectRecord(config, c);
+        }
+    }
+}
+
+} // namespace
+
+TEST(IvrReader, HeaderLine)
+{
+    RunCases({
+        {"empty file", "", true, 0, "", {}},
+        {"number only", "05           \r\n\r\n", true, 5, "", {}},
+        {"example header", kHead, true, 10, "hello.wav", {}},
+        {"three-digit wait", "100   hello.wav\r\n\r\n", true, 100, "hello.wav", {}},
+        {"four digits: the first three", "1234  hello.wav\r\n\r\n", true, 123, "hello.wav", {}},
+        {"leading blank", " 7   x.wav\r\n\r\n", true, 7, "x.wav", {}},
+        {"sign", "-5   x.wav\r\n\r\n", true, -5, "x.wav", {}},
+        {"no digits", "ab   x.wav\r\n\r\n", true, 0, "x.wav", {}},
+        {"blanks inside the name are lost", "10   my hello.wav\r\n\r\n", true, 10, "myhello.wav", {}},
+        {"name from column 5 whatever stands before", "10xyzhello.wav\r\n\r\n", true, 10, "hello.wav", {}},
+        {"line of five characters", "10   \r\n\r\n", true, 10, "", {}},
+        {"header alone, no line end", "10   a.wav", true, 10, "a.wav", {}},
+        {"header and line 2 without end", "10   a.wav\r\n", true, 10, "a.wav", {}},
+        {"line 2 is ignored", "10   a.wav\r\n0 garbage\r\n", true, 10, "a.wav", {}},
+        {"1251 bytes kept", "10   \xEF\xF0\xE8\xE2\xE5\xF2.wav\r\n\r\n", true, 10, "\xEF\xF0\xE8\xE2\xE5\xF2.wav", {}},
+    });
+}
+
+TEST(IvrReader, KeyLines)
+{
+    RunCases({
+        {"the five-line example",
+         kHead + "0    dial            100\r\n5    menu            sales\r\n-    disconnect\r\n", true, 10,
+         "hello.wav", {{0, ACTION_DIAL, "100"}, {5, ACTION_MENU, "sales"}, {12, ACTION_DISCONNECT, ""}}},
+        {"every key",
+         kHead + "1    menu            a\r\n*    menu            s\r\n#    dial            h\r\n"
+                 "b    dial            busy\r\nt    menu            tt\r\n",
+         true, 10, "hello.wav",
+         {{1, ACTION_MENU, "a"}, {10, ACTION_MENU, "s"}, {11, ACTION_DIAL, "h"}, {13, ACTION_DIAL, "busy"},
+          {14, ACTION_MENU, "tt"}}},
+        {"no line end at the end", kHead + "0    dial            100", true, 10, "hello.wav", {{0, ACTION_DIAL, "100"}}},
+        {"blanks inside a parameter are lost", kHead + "0    dial            12 34\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DIAL, "1234"}}},
+        {"parameter read 16 wide", kHead + "0    menu            12345678901234567890\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "1234567890123456"}}},
+        {"16 columns, then blanks dropped", kHead + "0    menu            1 2 3 4 5 6 7 8 9\r\n", true, 10,
+         "hello.wav", {{0, ACTION_MENU, "12345678"}}},
+        {"blanks inside the keyword are dropped", kHead + "0    m e n u         x\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "x"}}},
+        {"keyword anywhere in columns 5-20", kHead + "0          dial      x\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DIAL, "x"}}},
+        {"disconnect inside a longer word", kHead + "0    disconnected\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DISCONNECT, ""}}},
+        {"disconnect after other text", kHead + "0    xxdisconnect\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DISCONNECT, ""}}},
+        {"disconnect with a parameter", kHead + "0    disconnect      p\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DISCONNECT, "p"}}},
+        {"1251 parameter kept", kHead + "0    menu            \xEC\xE5\xED\xFE\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "\xEC\xE5\xED\xFE"}}},
+        {"a line with a zero first byte is skipped", kHead + std::string("\0junk\r\n", 7) + "0    dial            1\r\n",
+         true, 10, "hello.wav", {{0, ACTION_DIAL, "1"}}},
+    });
+}
+
+TEST(IvrReader, RepeatedKeysTheLastRecognisedLineDecides)
+{
+    RunCases({
+        {"menu then dial",
+         kHead + "0    menu            a\r\n0    dial            b\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DIAL, "b"}}},
+        {"unknown keyword keeps the action, its parameter replaces that action's text",
+         kHead + "0    dial            100\r\n0    call            200\r\n", true, 10, "hello.wav",
+         {{0, ACTION_DIAL, "200"}}},
+        {"unknown keyword with an empty parameter empties the text",
+         kHead + "0    dial            100\r\n0    call\r\n", true, 10, "hello.wav", {{0, ACTION_DIAL, ""}}},
+    });
+
+    // The text of the earlier action stays with it.
+    VoiceMenuConfig config;
+    ASSERT_TRUE(ReadBytes(kHead + "0    menu            a\r\n0    dial            b\r\n", &config));
+    EXPECT_STREQ(config.slots[0].paramText[ACTION_MENU], "a");
+}
+
+TEST(IvrReader, FormatErrors)
+{
+    RunCases({
+        {"capital keyword", kHead + "0    MENU            x\r\n", false, 0, "", {}},
+        {"capital initial", kHead + "0    Menu            x\r\n", false, 0, "", {}},
+        {"unknown keyword without an earlier action", kHead + "0    call            5\r\n", false, 0, "", {}},
+        {"key alone", kHead + "0\r\n", false, 0, "", {}},
+        {"unknown key character", kHead + "x    menu            a\r\n", false, 0, "", {}},
+        {"line beginning with a blank", kHead + " 0    menu            a\r\n", false, 0, "", {}},
+        {"empty line after line 2", kHead + "\r\n0    menu            a\r\n", false, 0, "", {}},
+        {"empty line at the end", kHead + "0    menu            a\r\n\r\n", false, 0, "", {}},
+        {"keyword beyond column 20", kHead + "0                    menu\r\n", false, 0, "", {}},
+        {"keyword cut by column 21", kHead + "0               disconnect\r\n", false, 0, "", {}},
+    });
+}
+
+TEST(IvrReader, FailedReadLeavesTheRecordFilledUpToTheLineThatFailed)
+{
+    VoiceMenuConfig config;
+    EXPECT_FALSE(ReadBytes(kHead + "0    dial            1\r\nx\r\n5    menu            m\r\n", &config));
+    EXPECT_EQ(config.waitSeconds, 10);
+    EXPECT_STREQ(config.greeting, "hello.wav");
+    EXPECT_EQ(config.slots[0].action, ACTION_DIAL);
+    EXPECT_EQ(config.slots[5].action, ACTION_NONE);
+    EXPECT_STREQ(config.slots[5].paramText[ACTION_MENU], "");
+}
+
+TEST(IvrReader, LongLinesAreReadIn254CharacterPieces)
+{
+    auto lineOf = [](const std::string& start, size_t length) {
+        std::string line = start;
+        line.resize(length, ' ');
+        return line;
+    };
+    const std::string menu = "0    menu            abc";
+    RunCases({
+        {"253 characters and the line end", kHead + lineOf(menu, 253) + "\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "abc"}}},
+        {"254 characters: the line end comes alone", kHead + lineOf(menu, 254) + "\r\n", false, 0, "", {}},
+        {"tail with a key character is a line of its own",
+         kHead + lineOf(menu, 254) + "1    dial            42\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "abc"}, {1, ACTION_DIAL, "42"}}},
+        {"tail without a key character fails", kHead + lineOf(menu, 254) + "xyz\r\n", false, 0, "", {}},
+        {"long header: its tail is line 2",
+         lineOf("10   hello.wav", 254) + "anything\r\n0    menu            a\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, "a"}}},
+    });
+}
+
+TEST(IvrReader, FileThatCannotBeOpenedIsReported)
+{
+    TempDir dir("ivr-missing");
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    watcher.Press(IDOK);
+    VoiceMenuConfig config;
+    memset(&config, 0x5A, sizeof config);
+    EXPECT_FALSE(ReadIvrFile(dir.File("missing.ivr").c_str(), &config));
+    EXPECT_FALSE(ReadIvrFile(dir.Path().c_str(), &config));  // a folder
+    EXPECT_EQ(config.waitSeconds, 0);
+
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 2u);
+    const std::string context = Ansi("Ошибка открытия файла конфигурации IVR");
+    EXPECT_EQ(seen[0].text.substr(0, context.size() + 11), context + "\n" + Ansi("Ошибка: 2") + "\n");
+    EXPECT_EQ(seen[1].text.substr(0, context.size() + 1), context + "\n");
+    EXPECT_EQ(seen[0].caption, "Orlenta");
+    EXPECT_TRUE(seen[0].hasIcon);
+}
+
+TEST(IvrRoundTrip, WrittenRecordsReadBack)
+{
+    TempDir dir("ivr-roundtrip");
+    std::string path = dir.File("menu.ivr");
+
+    VoiceMenuConfig original;
+    memset(&original, 0, sizeof original);
+    original.waitSeconds = 45;
+    strcpy(original.greeting, "D:\\sounds\\\xEF\xF0\xE8\xE2\xE5\xF2.wav");
+    for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
+        original.slots[i].action = 1 + i % 3;
+        if (original.slots[i].action != ACTION_DISCONNECT)
+            snprintf(original.slots[i].paramText[original.slots[i].action], CONFIG_TEXT_SIZE, "p%d\xFF", i);
+    }
+    original.slots[SLOT_T].action = ACTION_MENU;
+
+    ModalWatcher watcher;
+    ASSERT_TRUE(WriteIvrFile(path.c_str(), &original));
+    VoiceMenuConfig back;
+    ASSERT_TRUE(ReadIvrFile(path.c_str(), &back));
+    EXPECT_EQ(back.waitSeconds, 45);
+    EXPECT_STREQ(back.greeting, "\xEF\xF0\xE8\xE2\xE5\xF2.wav");  // without the folder
+    for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
+        EXPECT_EQ(back.slots[i].action, original.slots[i].action) << i;
+        EXPECT_STREQ(back.slots[i].paramText[back.slots[i].action],
+                     original.slots[i].paramText[original.slots[i].action]) << i;
+    }
+    EXPECT_EQ(back.slots[SLOT_T].action, ACTION_NONE);
+    EXPECT_TRUE(watcher.Seen().empty());
+}
+
+TEST(IvrRoundTrip, TLineIsReadButNotSavedAgain)
+{
+    TempDir dir("ivr-tline");
+    std::string path = dir.File("menu.ivr");
+    ASSERT_TRUE(WriteFileBytes(path, kHead + "t    menu            x\n-    disconnect\n"));
+    VoiceMenuConfig config;
+    ASSERT_TRUE(ReadIvrFile(path.c_str(), &config));
+    EXPECT_EQ(config.slots[SLOT_T].action, ACTION_MENU);
+    ASSERT_TRUE(WriteIvrFile(path.c_str(), &config));
+    EXPECT_EQ(ReadFileBytes(path), kHead + "-    disconnect\r\n");
+}
+
+TEST(IvrRoundTrip, DefaultsReadBack)
+{
+    TempDir dir("ivr-defaults");
+    std::string path = dir.File("menu.ivr");
+    VoiceMenuConfig defaults;
+    SetDefaults(&defaults);
+    ASSERT_TRUE(WriteIvrFile(path.c_str(), &defaults));
+    VoiceMenuConfig back;
+    ASSERT_TRUE(ReadIvrFile(path.c_str(), &back));
+    EXPECT_EQ(memcmp(&back, &defaults, sizeof back), 0);
+}

@@ -1,0 +1,206 @@
+// Saves that cannot succeed: each must keep the old file byte for byte, leave
+// no temporary behind, report the failure and answer false.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CommonServices.h"
+#include "common/ModalWatcher.h"
+#include "common/TestUtil.h"
+#include "config/IvrFile.h"
+
+namespace {
+
+const char kOldContent[] = "07   old.wav\r\n\r\n1    menu            keep\r\n";
+
+VoiceMenuConfig NewConfig()
+{
+    VoiceMenuConfig config;
+    SetDefaults(&config);
+    strcpy(config.greeting, "new.wav");
+    config.slots[0].action = ACTION_DIAL;
+    strcpy(config.slots[0].paramText[ACTION_DIAL], std::string(200, '9').c_str());
+    return config;
+}
+
+std::vector<std::string> Names(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+}
+
+// The one report the failed save showed, after its context line.
+void ExpectOneReport(const ModalWatcher& watcher, const char* contextUtf8)
+{
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    const std::string context = Ansi(contextUtf8) + "\n" + Ansi("Ошибка: ");
+    EXPECT_EQ(seen[0].text.substr(0, context.size()), context) << Utf8(seen[0].text);
+    EXPECT_NE(seen[0].text.substr(context.size(), 1), "0");
+    EXPECT_EQ(seen[0].caption, "Orlenta");
+    EXPECT_TRUE(seen[0].hasIcon);
+    EXPECT_EQ(seen[0].buttons.size(), 1u);
+}
+
+const char kCreate[] = "Ошибка при создании конфигурационного файла";
+const char kReplace[] = "Ошибка при перезаписи конфигурационного файла";
+
+// Unix path of a Z:\ path (Wine maps the Unix root to Z:).
+std::string UnixPath(const std::string& path)
+{
+    std::string converted = path.substr(2);
+    for (char& c : converted)
+        if (c == '\\')
+            c = '/';
+    return converted;
+}
+
+// Runs a Unix program (Wine starts one given by its path) and waits until
+// done() holds: Wine hands out no process handle for it.
+bool RunUnix(const char* program, std::string commandLine, const std::function<bool()>& done)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    return WaitFor(done);
+}
+
+bool Listed(const std::string& path)
+{
+    std::string folder = path.substr(0, path.rfind('\\'));
+    std::string name = path.substr(path.rfind('\\') + 1);
+    for (const std::string& n : Names(folder))
+        if (n == name)
+            return true;
+    return false;
+}
+
+// A symbolic link made and removed with the Unix tools: Wine creates no links,
+// and it deletes no link that leads to a device.
+class UnixSymlink {
+public:
+    UnixSymlink(const char* target, const std::string& path) : path_(path)
+    {
+        made_ = RunUnix("Z:\\bin\\ln", std::string("/bin/ln -s ") + target + " " + UnixPath(path),
+                        [this] { return Listed(path_); });
+    }
+    ~UnixSymlink()
+    {
+        RunUnix("Z:\\bin\\rm", "/bin/rm -f " + UnixPath(path_), [this] { return !Listed(path_); });
+    }
+    bool Made() const { return made_; }
+
+private:
+    std::string path_;
+    bool made_ = false;
+};
+
+} // namespace
+
+TEST(IvrSaveFaults, TargetFolderMissing)
+{
+    TempDir dir("ivr-nofolder");
+    std::string path = dir.File("missing\\menu.ivr");
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
+    ExpectOneReport(watcher, kCreate);
+    EXPECT_TRUE(Names(dir.Path()).empty());
+}
+
+TEST(IvrSaveFaults, FolderStandingAtTheTargetName)
+{
+    TempDir dir("ivr-dirtarget");
+    std::string path = dir.File("menu.ivr");
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(path + "\\inside.txt", kOldContent));
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
+    ExpectOneReport(watcher, kReplace);
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, (DWORD)FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(ReadFileBytes(path + "\\inside.txt"), kOldContent);
+}
+
+TEST(IvrSaveFaults, TargetHeldOpenWithoutSharing)
+{
+    TempDir dir("ivr-locked");
+    std::string path = dir.File("menu.ivr");
+    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
+    CloseHandle(holder);
+    ExpectOneReport(watcher, kReplace);
+    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+}
+
+TEST(IvrSaveFaults, ReadOnlyTarget)
+{
+    TempDir dir("ivr-readonly");
+    std::string path = dir.File("menu.ivr");
+    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
+    ExpectOneReport(watcher, kReplace);
+    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(IvrSaveFaults, DiskFillsUpDuringTheWrite)
+{
+    TempDir dir("ivr-diskfull");
+    std::string path = dir.File("menu.ivr");
+    std::string temp = dir.File("full.tmp");
+    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    UnixSymlink full("/dev/full", temp);
+    ASSERT_TRUE(full.Made());
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFileThrough(path.c_str(), temp.c_str(), &config));
+    ExpectOneReport(watcher, kCreate);
+    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    // The link itself stays: Wine refuses to delete a link to a device.
+}
+
+TEST(IvrSaveFaults, EmptyNameIsRefused)
+{
+    VoiceMenuConfig config = NewConfig();
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_FALSE(WriteIvrFile("", &config));
+    ExpectOneReport(watcher, kCreate);
+}
