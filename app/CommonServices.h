@@ -34,6 +34,7 @@ BOOL StripBlanks(const char* text, char* out);
 int FormatTime(DWORD milliseconds, char* out);
 
 // Common file dialog: flags 0 is the save dialog, anything else the open dialog
-// with those option bits. out is a 256-byte buffer; null when cancelled.
+// with those option bits. out is a 256-byte buffer; null when cancelled. The
+// save dialog completes a name chosen without an extension with ".ivr".
 char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
                  const char* initialName, char* out);

@@ -69,8 +69,8 @@ bool ReadLine(FILE* file, char* line)
     return length > 0;
 }
 
-// The blank-stripped text of columns [column, column + width) of a line that
-// ends earlier or holds no more than blanks gives an empty field.
+// Copies the blank-stripped text of columns [column, column + width) of a line
+// into out; a line that ends earlier, or blanks alone, give an empty field.
 void ReadField(const char* line, int column, int width, char* out)
 {
     memset(out, 0, CONFIG_TEXT_SIZE);
@@ -268,8 +268,12 @@ bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
 
 bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
 {
-    if (!fileName || !*fileName || strlen(fileName) >= MAX_PATH) {
+    if (!fileName || !*fileName) {
         ReportSystemError(ERROR_INVALID_NAME, TRUE, kCreateError);
+        return false;
+    }
+    if (strlen(fileName) >= MAX_PATH) {
+        ReportSystemError(ERROR_FILENAME_EXCED_RANGE, TRUE, kCreateError);
         return false;
     }
     if (!CanReplaceTarget(fileName))
