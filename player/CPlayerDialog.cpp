@@ -82,7 +82,18 @@ CPlayerDialog::CPlayerDialog(HINSTANCE instance, CWindowObject* owner)
     FillColorTable();
 }
 
-CPlayerDialog::~CPlayerDialog() {}
+CPlayerDialog::~CPlayerDialog()
+{
+    // A window ended without OnClose would leave a playback that calls back
+    // into this object: it is stopped and released first.
+    if (voiceFile) {
+        voiceFile->Stop();
+        WaitForReaders(READER_END_TIMEOUT_MS);
+        CVoiceFile* file = voiceFile;
+        voiceFile = nullptr;
+        delete file;
+    }
+}
 
 void CPlayerDialog::FillColorTable()
 {

@@ -19,6 +19,11 @@ void Attach(HWND bar, CPlayerDialog* dialog, WNDPROC proc, WNDPROC* saved)
     LONG_PTR style = GetWindowLongPtrA(bar, GWL_STYLE);
     SetWindowLongPtrA(bar, GWL_STYLE, style | TBS_FIXEDLENGTH);
     SendMessageA(bar, TBM_SETTHUMBLENGTH, TRACKBAR_THUMB_LENGTH, 0);
+    // Some controls lay out their channel and thumb for a new length only when
+    // they paint themselves, which these bars never do: lay them out now.
+    RECT client;
+    GetClientRect(bar, &client);
+    SendMessageA(bar, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
     SetWindowLongPtrA(bar, GWLP_USERDATA, (LONG_PTR)dialog);
     WNDPROC current = (WNDPROC)GetWindowLongPtrA(bar, GWLP_WNDPROC);
     // Attaching a bar twice must not save our own procedure as the control's.
@@ -31,6 +36,24 @@ void Attach(HWND bar, CPlayerDialog* dialog, WNDPROC proc, WNDPROC* saved)
 CPlayerDialog* DialogOf(HWND bar)
 {
     return reinterpret_cast<CPlayerDialog*>(GetWindowLongPtrA(bar, GWLP_USERDATA));
+}
+
+LRESULT BarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC saved,
+                void (CPlayerDialog::*paint)(PAINTSTRUCT&))
+{
+    CPlayerDialog* dialog = DialogOf(hwnd);
+    if (message == WM_PAINT && dialog) {
+        ScopedPaintDC dc(hwnd);
+        (dialog->*paint)(dc.Paint());
+        return 0;
+    }
+    LRESULT answer = saved ? CallWindowProcA(saved, hwnd, message, wParam, lParam)
+                           : DefWindowProcA(hwnd, message, wParam, lParam);
+    // The control repaints only its thumb when enabled or disabled, but the
+    // whole bar changes: its fill colour and the thumb.
+    if (message == WM_ENABLE)
+        InvalidateRect(hwnd, nullptr, FALSE);
+    return answer;
 }
 
 } // namespace
@@ -47,28 +70,12 @@ void AttachPositionBar(HWND bar, CPlayerDialog* dialog)
 
 LRESULT CALLBACK VolumeBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CPlayerDialog* dialog = DialogOf(hwnd);
-    if (message == WM_PAINT && dialog) {
-        ScopedPaintDC dc(hwnd);
-        dialog->PaintVolumeBar(dc.Paint());
-        return 0;
-    }
-    if (!g_pfnVolumeBarDefault)
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    return CallWindowProcA(g_pfnVolumeBarDefault, hwnd, message, wParam, lParam);
+    return BarProc(hwnd, message, wParam, lParam, g_pfnVolumeBarDefault, &CPlayerDialog::PaintVolumeBar);
 }
 
 LRESULT CALLBACK PositionBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CPlayerDialog* dialog = DialogOf(hwnd);
-    if (message == WM_PAINT && dialog) {
-        ScopedPaintDC dc(hwnd);
-        dialog->PaintPositionBar(dc.Paint());
-        return 0;
-    }
-    if (!g_pfnPositionBarDefault)
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    return CallWindowProcA(g_pfnPositionBarDefault, hwnd, message, wParam, lParam);
+    return BarProc(hwnd, message, wParam, lParam, g_pfnPositionBarDefault, &CPlayerDialog::PaintPositionBar);
 }
 
 void PaintTrackBar(HWND bar, HDC dc, COLORREF fill, bool enabled)
