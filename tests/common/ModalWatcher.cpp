@@ -1,5 +1,6 @@
 #include "common/ModalWatcher.h"
 
+#include "app/CBaseDialog.h"
 #include "common/TestUtil.h"
 
 namespace {
@@ -32,6 +33,9 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
     char cls[32] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") != 0)
+        return TRUE;
+    // The program's own dialogs (their labels also carry id 0xFFFF) are not boxes to answer.
+    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrA(hwnd, DWLP_DLGPROC)) == CBaseDialog::DialogProc)
         return TRUE;
     if (GetDlgItem(hwnd, kMessageTextId) || GetDlgItem(hwnd, kFileNameId)) {
         search->found = hwnd;
