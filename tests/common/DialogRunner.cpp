@@ -7,16 +7,42 @@
 #include "app/CBaseDialog.h"
 #include "common/TestUtil.h"
 
+// The state of one dialog run, shared by its runner and the UI thread (which
+// keeps it alive while the run lasts, even if a failed test dropped the runner).
+struct DialogRunner::Job {
+    std::function<INT_PTR()> body;
+    INT_PTR result = 0;
+    volatile LONG started = 0;
+    volatile LONG ended = 0;
+    volatile LONG flushSeen = 0;
+    HWND volatile dialog = nullptr;
+};
+
 namespace {
 
-thread_local DialogRunner* t_runner = nullptr;
-thread_local HHOOK t_hook = nullptr;
+UINT RegisteredMessage(const char* name) { return RegisterWindowMessageA(name); }
+
+UINT RunJobMessage()
+{
+    static UINT message = RegisteredMessage("OrlentaDialogRunnerJob");
+    return message;
+}
 
 UINT FlushMessage()
 {
-    static UINT message = RegisterWindowMessageA("OrlentaDialogRunnerFlush");
+    static UINT message = RegisteredMessage("OrlentaDialogRunnerFlush");
     return message;
 }
+
+UINT EndAllMessage()
+{
+    static UINT message = RegisteredMessage("OrlentaDialogRunnerEndAll");
+    return message;
+}
+
+DWORD g_uiThreadId = 0;
+HHOOK g_hook = nullptr;
+DialogRunner::Job* g_current = nullptr;  // written and read on the UI thread only
 
 struct ThreadDialogs {
     std::vector<HWND> windows;
@@ -38,70 +64,114 @@ std::vector<HWND> VisibleDialogs(DWORD threadId)
     return found.windows;
 }
 
+// Sees every message the UI thread takes, in whatever modal loop it runs.
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && wParam == PM_REMOVE && g_current) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        // A flush marker counts only when the dialog's own loop takes it:
+        // under a message box or file dialog the dialog is disabled.
+        if (msg->message == FlushMessage() && g_current->dialog && IsWindowEnabled(g_current->dialog))
+            InterlockedExchange(&g_current->flushSeen, static_cast<LONG>(msg->wParam));
+        if (msg->message == EndAllMessage()) {
+            std::vector<HWND> dialogs = VisibleDialogs(GetCurrentThreadId());
+            for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
+                EndDialog(*it, IDCANCEL);
+        }
+    }
+    return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+DWORD WINAPI UiThreadProc(void* ready)
+{
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    // Held until the process ends (see the header); the tests do not link ole32.
+    typedef HRESULT(WINAPI * OleInitializeProc)(void*);
+    if (HMODULE ole = LoadLibraryA("ole32.dll"))
+        if (auto init = reinterpret_cast<OleInitializeProc>(reinterpret_cast<void*>(GetProcAddress(ole, "OleInitialize"))))
+            init(nullptr);
+    g_hook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
+    SetEvent(static_cast<HANDLE>(ready));
+
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!msg.hwnd && msg.message == RunJobMessage()) {
+            auto* held = reinterpret_cast<std::shared_ptr<DialogRunner::Job>*>(msg.lParam);
+            DialogRunner::Job* job = held->get();
+            g_current = job;
+            InterlockedExchange(&job->started, 1);
+            job->result = job->body();
+            g_current = nullptr;
+            InterlockedExchange(&job->ended, 1);
+            delete held;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+DWORD UiThread()
+{
+    if (!g_uiThreadId) {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, UiThreadProc, ready, 0, &g_uiThreadId);
+        WaitForSingleObject(ready, 10000);
+        CloseHandle(ready);
+        CloseHandle(thread);
+    }
+    return g_uiThreadId;
+}
+
 } // namespace
 
 DialogRunner::DialogRunner() {}
 
 DialogRunner::~DialogRunner()
 {
-    if (!thread_)
-        return;
-    ForceEnd();
-    WaitForSingleObject(thread_, 10000);
-    CloseHandle(thread_);
+    if (job_)
+        ForceEnd();
 }
 
 void DialogRunner::ForceEnd()
 {
+    // The UI thread ends its own dialogs (boxes on top first); new ones are
+    // met on the next round.
     DWORD start = GetTickCount();
     while (Running() && GetTickCount() - start < 10000) {
-        // Boxes on top first, then the dialog itself; new ones are met on the next round.
-        std::vector<HWND> dialogs = VisibleDialogs(threadId_);
-        for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
-            EndDialog(*it, IDCANCEL);
+        PostThreadMessageA(UiThread(), EndAllMessage(), 0, 0);
         WaitFor([this] { return !Running(); }, 100);
     }
 }
 
-DWORD WINAPI DialogRunner::ThreadProc(void* self)
-{
-    DialogRunner* runner = static_cast<DialogRunner*>(self);
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before anyone posts
-    t_runner = runner;
-    t_hook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
-    runner->result_ = runner->body_();
-    if (t_hook)
-        UnhookWindowsHookEx(t_hook);
-    InterlockedExchange(&runner->ended_, 1);
-    return 0;
-}
+DWORD DialogRunner::ThreadId() const { return UiThread(); }
 
-LRESULT CALLBACK DialogRunner::GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HC_ACTION && wParam == PM_REMOVE && t_runner) {
-        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-        if (msg->message == FlushMessage())
-            InterlockedExchange(&t_runner->flushSeen_, static_cast<LONG>(msg->wParam));
-    }
-    return CallNextHookEx(t_hook, code, wParam, lParam);
-}
+INT_PTR DialogRunner::Result() const { return job_ ? job_->result : 0; }
 
 bool DialogRunner::Start(const std::function<INT_PTR()>& body, DWORD timeoutMs)
 {
-    body_ = body;
     FlushMessage();
-    thread_ = CreateThread(nullptr, 0, ThreadProc, this, 0, &threadId_);
-    if (!thread_)
+    EndAllMessage();
+    job_ = std::make_shared<Job>();
+    job_->body = body;
+    auto* held = new std::shared_ptr<Job>(job_);
+    if (!PostThreadMessageA(UiThread(), RunJobMessage(), 0, reinterpret_cast<LPARAM>(held))) {
+        delete held;
+        job_.reset();
         return false;
+    }
     bool shown = WaitFor(
         [this] {
-            if (!Running())
+            if (!job_->started)
+                return false;
+            if (job_->ended)
                 return true;
-            std::vector<HWND> dialogs = VisibleDialogs(threadId_);
+            std::vector<HWND> dialogs = VisibleDialogs(UiThread());
             if (dialogs.empty())
                 return false;
             dialog_ = dialogs.front();
+            job_->dialog = dialog_;
             return true;
         },
         timeoutMs);
@@ -113,7 +183,7 @@ bool DialogRunner::Start(CBaseDialog* dialog, DWORD timeoutMs)
     return Start([dialog]() -> INT_PTR { return dialog->Run() ? 1 : 0; }, timeoutMs);
 }
 
-bool DialogRunner::Running() const { return thread_ && !ended_; }
+bool DialogRunner::Running() const { return job_ && !job_->ended; }
 
 bool DialogRunner::WaitEnded(DWORD timeoutMs)
 {
@@ -160,10 +230,21 @@ void DialogRunner::PostCloseBox() { PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOS
 
 bool DialogRunner::Flush(DWORD timeoutMs)
 {
-    LONG seq = InterlockedIncrement(&flushPosted_);
-    if (!PostThreadMessageA(threadId_, FlushMessage(), seq, 0))
-        return !Running();
-    return WaitFor([this, seq] { return flushSeen_ >= seq || !Running(); }, timeoutMs);
+    // A marker that a box on top takes does not count: post more until one
+    // reaches the dialog's own loop.
+    if (!job_)
+        return true;
+    LONG first = flushPosted_ + 1;
+    DWORD start = GetTickCount();
+    for (;;) {
+        LONG seq = ++flushPosted_;
+        if (!PostThreadMessageA(UiThread(), FlushMessage(), seq, 0))
+            return !Running();
+        if (WaitFor([this, first] { return job_->flushSeen >= first || !Running(); }, 100))
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+    }
 }
 
 std::string DialogRunner::Text(int id) const { return ItemText(dialog_, id); }

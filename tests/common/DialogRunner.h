@@ -1,6 +1,12 @@
-// Runs a modal dialog on a UI thread of its own so that a test can drive it
-// from the test thread the way an operator would, while the dialog's own modal
-// loop (and so the dialog manager's keyboard handling) runs unchanged.
+// Runs a modal dialog on the tests' UI thread so that a test can drive it from
+// the test thread the way an operator would, while the dialog's own modal loop
+// (and so the dialog manager's keyboard handling) runs unchanged.
+//
+// One UI thread serves every runner of the process, one dialog at a time. It
+// keeps OLE initialised for its whole life: the common file dialogs initialise
+// and release it themselves, and under Wine a file dialog opened just after the
+// apartment of an earlier one was torn down can hang for good in RegisterDragDrop
+// (its RPC listener is being stopped while the new one waits for it).
 //
 //     auto dialog = std::make_unique<CConfigDialog>(g_hInstance);
 //     DialogRunner ui;
@@ -14,10 +20,12 @@
 // the UI thread and return when handled there; a click that opens a message
 // box or file dialog returns once a ModalWatcher has answered it. Posted input
 // (PostKey, PostAltF4, PostCloseBox) goes through the UI thread's loop; Flush()
-// waits until that loop has taken everything posted before it.
+// waits until it has been handled and the UI thread is back in the dialog's own
+// loop with no message box or file dialog on top.
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <memory>
 #include <string>
 
 class CBaseDialog;
@@ -37,10 +45,10 @@ public:
 
     HWND Hwnd() const { return dialog_; }
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
-    DWORD ThreadId() const { return threadId_; }
+    DWORD ThreadId() const;
     bool Running() const;                       // body has not returned yet
     bool WaitEnded(DWORD timeoutMs = 10000);
-    INT_PTR Result() const { return result_; }  // body's answer, once ended
+    INT_PTR Result() const;                     // body's answer, once ended
 
     LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     LRESULT SendDialog(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -55,7 +63,8 @@ public:
     void PostAltF4();
     // What the close box of the caption sends.
     void PostCloseBox();
-    // Waits until the UI thread has taken every message posted so far (or has ended).
+    // Waits until everything posted so far has been handled and the dialog's own
+    // loop runs again, with no box on top (or the dialog has ended).
     bool Flush(DWORD timeoutMs = 10000);
 
     std::string Text(int id) const;
@@ -74,17 +83,12 @@ public:
     int ComboSelection(int id) const;
     std::string ComboText(int id, int index) const;
 
+    struct Job;
+
 private:
-    static DWORD WINAPI ThreadProc(void* self);
-    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
     void ForceEnd();
 
-    std::function<INT_PTR()> body_;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
+    std::shared_ptr<Job> job_;
     HWND dialog_ = nullptr;
-    INT_PTR result_ = 0;
-    volatile LONG ended_ = 0;
-    volatile LONG flushPosted_ = 0;
-    volatile LONG flushSeen_ = 0;
+    LONG flushPosted_ = 0;
 };

@@ -448,14 +448,3 @@ TEST(ChildTable, MessagesAreOfferedToWindowChildrenThatAreNotDialogs)
     EXPECT_EQ(second.seen, std::vector<UINT>{message});
     DestroyWindow(window);
 }
-
-TEST(ChildTable, UserValueKeepsThePreviousOne)
-{
-    TestDialog dialog;
-    EXPECT_EQ(dialog.GetUserValue(), 0);
-    EXPECT_EQ(dialog.SetUserValue(42), 0);
-    EXPECT_EQ(dialog.SetUserValue(-7), 42);
-    EXPECT_EQ(dialog.GetUserValue(), -7);
-    EXPECT_EQ(dialog.GetMode(), DLGMODE_MODAL);
-    EXPECT_EQ(dialog.GetParent(), nullptr);
-}
