@@ -5,8 +5,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
+
 #include "app/CommonServices.h"
+#include "audio/CVoiceFile.h"
 #include "config/IvrFile.h"
+#include "player/CPlayerDialog.h"
 #include "res/resource.h"
 
 namespace {
@@ -34,6 +38,7 @@ const char kOverwriteQuestion[] =
     "\xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xFE\xF9\xE8\xE9 \xF4\xE0\xE9\xEB?";
 
 const char kIvrFilter[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
+const char kWavFilter[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
 
 const int kMaxWaitSeconds = 60;
 
@@ -62,9 +67,21 @@ CConfigDialog::CConfigDialog(HINSTANCE instance)
     memset(&config, 0, sizeof config);
     SetDefaults(&config);
     modified = false;
+    // Registers itself as this dialog's child.
+    player = new (std::nothrow) CPlayerDialog(GetResInstance(), this);
 }
 
-CConfigDialog::~CConfigDialog() {}
+CConfigDialog::~CConfigDialog()
+{
+    if (player) {
+        RemoveChild(player);
+        // Its window has ended already (or never existed); this only runs its
+        // OnClose, which releases a playback if one is left.
+        player->Close();
+        delete player;
+        player = nullptr;
+    }
+}
 
 bool CConfigDialog::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -436,7 +453,71 @@ bool CConfigDialog::SaveAs()
     return Save();
 }
 
-// The greeting commands are filled in with the greeting selection.
-void CConfigDialog::ChooseGreeting() {}
-void CConfigDialog::ClearGreeting() {}
-void CConfigDialog::Listen() {}
+void CConfigDialog::ChooseGreeting()
+{
+    HWND hwnd = GetHwnd();
+    char title[CONFIG_TEXT_SIZE] = {};
+    LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
+    char fileName[CONFIG_TEXT_SIZE] = {};
+    for (;;) {
+        if (!ChooseFile(hwnd, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, title, kWavFilter, "", fileName) ||
+            !fileName[0])
+            return;
+        // Only the header is read and checked; nothing plays.
+        CVoiceFile check(fileName);
+        if (check.Open()) {
+            check.Close();
+            // Its change notification marks the configuration modified.
+            SetDlgItemTextA(hwnd, IDC_GREETING, fileName);
+            lstrcpynA(config.greeting, fileName, sizeof config.greeting);
+            return;
+        }
+        char message[REJECTION_MESSAGE_SIZE] = {};
+        CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
+        ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
+    }
+}
+
+void CConfigDialog::ClearGreeting()
+{
+    memset(config.greeting, 0, sizeof config.greeting);
+    SetDlgItemTextA(GetHwnd(), IDC_GREETING, "");
+}
+
+void CConfigDialog::GreetingPath(char* path)
+{
+    lstrcpynA(path, config.greeting, CONFIG_TEXT_SIZE);
+    if (strchr(config.greeting, '\\') || strchr(config.greeting, ':'))
+        return;
+    char ivrFile[CONFIG_TEXT_SIZE] = {};
+    GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, ivrFile, CONFIG_TEXT_SIZE - 1);
+    char folder[CONFIG_TEXT_SIZE] = {};
+    GetDirPart(ivrFile, folder, sizeof folder);
+    if (!folder[0])
+        return;
+    char beside[CONFIG_TEXT_SIZE] = {};
+    int length = snprintf(beside, sizeof beside, "%s\\%s", folder, config.greeting);
+    if (length > 0 && length < CONFIG_TEXT_SIZE && FileExists(beside))
+        lstrcpynA(path, beside, CONFIG_TEXT_SIZE);
+}
+
+void CConfigDialog::Listen()
+{
+    if (!player)
+        return;
+    char path[CONFIG_TEXT_SIZE] = {};
+    GreetingPath(path);
+    player->playOnOpen = false;
+    if (!FileExists(path)) {
+        // The player would keep and play the file of its previous run: say
+        // instead that this greeting cannot be found.
+        CVoiceFile missing(path);
+        missing.Open();
+        char message[REJECTION_MESSAGE_SIZE] = {};
+        CPlayerDialog::BuildRejectionMessage(GetResInstance(), missing, message, sizeof message);
+        ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
+        return;
+    }
+    player->SetMessageFile(path);
+    player->Run();
+}

@@ -5,6 +5,8 @@
 #include "app/CBaseDialog.h"
 #include "config/VoiceMenuConfig.h"
 
+class CPlayerDialog;
+
 class CConfigDialog : public CBaseDialog {
 public:
     explicit CConfigDialog(HINSTANCE instance);
@@ -42,8 +44,12 @@ private:
     void ReadWaitTime();
     // The selected list row, or -1.
     int SelectedRow();
+    // Where the greeting is played from: a bare name read from a .ivr file is
+    // looked for next to that file first.
+    void GreetingPath(char* path);
 
     VoiceMenuConfig config;
     bool ready;     // false while the dialog itself changes its controls
     bool modified;  // the configuration has changes that are not saved
+    CPlayerDialog* player;  // owned; listens to the greeting
 };

@@ -8,6 +8,7 @@ namespace {
 const int kMessageTextId = 0xFFFF;
 const int kMessageIconId = 1088;
 const int kFileNameId = 1148;
+const DWORD kStopGraceMs = 5000;
 
 struct Search {
     DWORD pid;
@@ -86,8 +87,9 @@ ModalWatcher::ModalWatcher()
 ModalWatcher::~ModalWatcher()
 {
     InterlockedExchange(&stop_, 1);
-    // The thread may be answering a box of the test thread: keep pumping.
-    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+    // The thread may be answering a box of the test thread: keep pumping. It
+    // ends by itself, at the latest kStopGraceMs after being told to stop.
+    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
         PumpMessages();
     CloseHandle(thread_);
     DeleteCriticalSection(&lock_);
@@ -171,10 +173,17 @@ HWND ModalWatcher::FindNewDialog()
 
 void ModalWatcher::Run()
 {
+    DWORD stopSeen = 0;
     while (!stop_ || Pending() > 0) {
+        // Actions still queued at the end get a short grace for their dialog,
+        // so that one that never comes cannot hang the test.
+        if (stop_ && !stopSeen)
+            stopSeen = GetTickCount();
+        if (stopSeen && GetTickCount() - stopSeen > kStopGraceMs)
+            break;
         HWND dialog = FindNewDialog();
         if (!dialog) {
-            if (stop_)
+            if (stop_ && Pending() == 0)
                 break;
             Sleep(10);
             continue;
