@@ -189,3 +189,18 @@ TEST_F(Greeting, ListenToAGreetingThatIsGoneSaysSo)
     EXPECT_EQ(Utf8(seen[0].text), Utf8(OpenErrorText("gone.wav", ERROR_FILE_NOT_FOUND)));
     EXPECT_FALSE(FindWindowA("#32770", Ansi(kPlayerCaption).c_str()));
 }
+
+// Not a check: keeps the main dialog open with a greeting chosen, for a
+// screenshot (--gtest_also_run_disabled_tests, ORLENTA_HOLD_MS milliseconds).
+TEST_F(Greeting, DISABLED_HoldOpenWithAGreeting)
+{
+    ChooseAccepted(Fixture("pcm_tone_2500ms.wav"));
+    ChooseAction(0, ACTION_DIAL);
+    SetParameter("100");
+    ChooseAction(5, ACTION_MENU);
+    SetParameter("sales");
+    std::string hold = EnvPath("ORLENTA_HOLD_MS");
+    DWORD holdMs = hold.empty() ? 8000 : (DWORD)atoi(hold.c_str());
+    DWORD start = GetTickCount();
+    WaitFor([&] { return GetTickCount() - start >= holdMs; }, holdMs + 1000);
+}
