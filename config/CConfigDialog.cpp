@@ -361,11 +361,25 @@ void CConfigDialog::ReadWaitTime()
     config.waitSeconds = static_cast<int>(strtol(text, nullptr, 10));
 }
 
+bool CConfigDialog::AskFileName(DWORD flags, const char* filter, char* name)
+{
+    char title[CONFIG_TEXT_SIZE] = {};
+    LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
+    return ChooseFile(GetHwnd(), flags, title, filter, "", name) && name[0];
+}
+
+void CConfigDialog::ShowBadConfigFile(const char* fileName)
+{
+    char format[CONFIG_TEXT_SIZE] = {};
+    LoadStringA(GetResInstance(), IDS_IVR_BAD_FORMAT, format, sizeof format);
+    char message[512] = {};
+    snprintf(message, sizeof message, format, fileName);
+    ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
+}
+
 void CConfigDialog::Open()
 {
     HWND hwnd = GetHwnd();
-    char title[CONFIG_TEXT_SIZE] = {};
-    LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
     char fileName[CONFIG_TEXT_SIZE] = {};
     // The current configuration stays untouched until the new file has been read whole.
     VoiceMenuConfig* scratch = static_cast<VoiceMenuConfig*>(AllocBlock(sizeof(VoiceMenuConfig)));
@@ -373,18 +387,13 @@ void CConfigDialog::Open()
         return;
 
     for (;;) {
-        if (!ChooseFile(hwnd, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, title, kIvrFilter, "", fileName) ||
-            !fileName[0]) {
+        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kIvrFilter, fileName)) {
             FreeBlock(scratch);
             return;
         }
         if (ReadIvrFile(fileName, scratch))
             break;
-        char format[CONFIG_TEXT_SIZE] = {};
-        LoadStringA(GetResInstance(), IDS_IVR_BAD_FORMAT, format, sizeof format);
-        char message[512] = {};
-        snprintf(message, sizeof message, format, fileName);
-        ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
+        ShowBadConfigFile(fileName);
     }
 
     if (modified) {
@@ -398,11 +407,7 @@ void CConfigDialog::Open()
     // Read again: the save just made may have written this very file. A file
     // that has gone bad meanwhile must not leave a half-read configuration.
     if (!ReadIvrFile(fileName, scratch)) {
-        char format[CONFIG_TEXT_SIZE] = {};
-        LoadStringA(GetResInstance(), IDS_IVR_BAD_FORMAT, format, sizeof format);
-        char message[512] = {};
-        snprintf(message, sizeof message, format, fileName);
-        ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
+        ShowBadConfigFile(fileName);
         FreeBlock(scratch);
         return;
     }
@@ -437,11 +442,9 @@ bool CConfigDialog::Save()
 bool CConfigDialog::SaveAs()
 {
     HWND hwnd = GetHwnd();
-    char title[CONFIG_TEXT_SIZE] = {};
-    LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
     char name[CONFIG_TEXT_SIZE] = {};
     for (;;) {
-        if (!ChooseFile(hwnd, 0, title, kIvrFilter, "", name) || !name[0])
+        if (!AskFileName(0, kIvrFilter, name))
             return false;
         if (FileExists(name) &&
             ShowMessage(GetResInstance(), hwnd, kOverwriteQuestion, MB_YESNO | MB_ICONEXCLAMATION) == IDNO)
@@ -456,12 +459,9 @@ bool CConfigDialog::SaveAs()
 void CConfigDialog::ChooseGreeting()
 {
     HWND hwnd = GetHwnd();
-    char title[CONFIG_TEXT_SIZE] = {};
-    LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
     char fileName[CONFIG_TEXT_SIZE] = {};
     for (;;) {
-        if (!ChooseFile(hwnd, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, title, kWavFilter, "", fileName) ||
-            !fileName[0])
+        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kWavFilter, fileName))
             return;
         // Only the header is read and checked; nothing plays.
         CVoiceFile check(fileName);

@@ -40,6 +40,10 @@ public:
 private:
     // Entry 8 with Yes, No and Cancel; answers the button.
     int AskSaveChanges();
+    // The common file dialog with the program's title; true when a name was chosen.
+    bool AskFileName(DWORD flags, const char* filter, char* name);
+    // Message 379 for a file that is no configuration.
+    void ShowBadConfigFile(const char* fileName);
     // Takes the wait time back from field 1011 into config.
     void ReadWaitTime();
     // The selected list row, or -1.
