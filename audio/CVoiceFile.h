@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+class CAcmConvert;
 class CVoicePlay;
 class CPlaybackListener;
 
@@ -56,6 +57,17 @@ public:
     DWORD GetLastErrorCode() const { return lastError_; }
 
 private:
+    // The reader thread of one playback and its steps.
+    static unsigned __stdcall ReaderThread(void* param);
+    void ReadLoop();
+    void PlayData(CAcmConvert* converter, BYTE* input, BYTE* output, DWORD readBlock);
+    int WaitWhilePaused();
+    int WaitForEmptyRing();
+    int WaitForPlayedOut();
+    int Interruption();
+    bool ReaderRunning();
+    bool WaitForReader(bool untilEnded, DWORD timeoutMs);
+
     char fileName_[VOICE_NAME_SIZE];
     HANDLE file_;
     WaveHeader header_;
@@ -68,4 +80,6 @@ private:
     DWORD dataOffset_;
     DWORD lastError_;
     CPlaybackListener* player_;
+    HANDLE reader_;                // the reader thread of the last playback, or none
+    volatile BYTE engineStopped_;  // set by the reader once it has stopped the engine for good
 };

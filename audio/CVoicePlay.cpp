@@ -1,8 +1,10 @@
 #include "audio/CVoicePlay.h"
 
+#include <new>
 #include <string.h>
 
 #include "app/CommonServices.h"
+#include "app/ScopedWin.h"
 #include "app/PlayerStep.h"
 #include "audio/CPlaybackListener.h"
 
@@ -17,6 +19,48 @@ const DWORD THREAD_END_POLL_MS = 100;
 const int THREAD_END_POLLS = 30;
 // A thread that has not even reached its first instruction by then is not coming.
 const DWORD QUEUE_READY_TIMEOUT_MS = 3000;
+
+// What waveOutThread does on the device for the other threads.
+enum DeviceOperation { DEVICE_PAUSE, DEVICE_RESTART, DEVICE_SET_VOLUME, DEVICE_GET_VOLUME };
+const UINT WM_DEVICE_REQUEST = WM_APP + 1;  // thread message, lParam: the DeviceRequest
+const DWORD DEVICE_REQUEST_TIMEOUT_MS = 3000;
+const DWORD DEVICE_REQUEST_POLL_MS = 50;
+
+// One request, shared by the thread that asks and waveOutThread; the last of
+// the two to let go of it deletes it, so that an answer that comes too late
+// writes into nothing that is gone.
+struct DeviceRequest {
+    int operation;
+    DWORD value;
+    MMRESULT result;
+    DWORD answer;
+    HANDLE done;
+    volatile LONG refs;
+};
+
+void ReleaseRequest(DeviceRequest* request)
+{
+    if (InterlockedDecrement(&request->refs) == 0) {
+        CloseHandle(request->done);
+        delete request;
+    }
+}
+
+MMRESULT CallDevice(HWAVEOUT device, int operation, DWORD value, DWORD* answer)
+{
+    switch (operation) {
+    case DEVICE_PAUSE:
+        return waveOutPause(device);
+    case DEVICE_RESTART:
+        return waveOutRestart(device);
+    case DEVICE_SET_VOLUME:
+        return waveOutSetVolume(device, value);
+    case DEVICE_GET_VOLUME:
+        return waveOutGetVolume(device, answer);
+    default:
+        return MMSYSERR_NOTSUPPORTED;
+    }
+}
 
 } // namespace
 
@@ -33,6 +77,7 @@ CVoicePlay::CVoicePlay()
       queueReady_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       heldBuffers_(0)
 {
+    InitializeCriticalSection(&deviceLock_);
     ring_.Reset();
 
     ZeroMemory(&format_, sizeof format_);
@@ -66,6 +111,7 @@ CVoicePlay::~CVoicePlay()
         CloseHandle(thread_);
     if (queueReady_)
         CloseHandle(queueReady_);
+    DeleteCriticalSection(&deviceLock_);
 }
 
 bool CVoicePlay::Play(DWORD samplesPerSec)
@@ -73,7 +119,7 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
     if (started_) {
         if (!paused_)
             return true;  // already playing
-        if (waveOutRestart(device_) != MMSYSERR_NOERROR)
+        if (OnDevice(DEVICE_RESTART, 0, nullptr) != MMSYSERR_NOERROR)
             return false;
         paused_ = 0;
         return true;
@@ -127,15 +173,21 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
     }
 
     HWAVEOUT device = nullptr;
-    if (waveOutOpen(&device, WAVE_MAPPER, &format_, (DWORD_PTR)threadId, (DWORD_PTR)this, CALLBACK_THREAD) !=
-        MMSYSERR_NOERROR) {
+    MMRESULT opened;
+    {
+        ScopedCritSec hold(&deviceLock_);
+        opened = waveOutOpen(&device, WAVE_MAPPER, &format_, (DWORD_PTR)threadId, (DWORD_PTR)this, CALLBACK_THREAD);
+        if (opened == MMSYSERR_NOERROR) {
+            device_ = device;
+            started_ = 1;
+        }
+    }
+    if (opened != MMSYSERR_NOERROR) {
         PostThreadMessageA(threadId, MM_WOM_CLOSE, 0, 0);
         // Closed means closed: the thread is gone before Play answers.
         WaitForThreadEnd(THREAD_END_POLL_MS * THREAD_END_POLLS);
         return false;
     }
-    device_ = device;
-    started_ = 1;
 
     // Every opening begins with 16 x 512 bytes of silence.
     for (WAVEHDR& buffer : buffers_) {
@@ -144,13 +196,16 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
         buffer.lpData = data;
         ZeroMemory(data, WAVE_BLOCK_SIZE);
         buffer.dwBufferLength = PRIMING_BYTES;
-        if (waveOutPrepareHeader(device_, &buffer, sizeof buffer) != MMSYSERR_NOERROR) {
-            Stop();
-            return false;
+        bool primed;
+        {
+            ScopedCritSec hold(&deviceLock_);
+            InterlockedIncrement(&heldBuffers_);
+            primed = waveOutPrepareHeader(device_, &buffer, sizeof buffer) == MMSYSERR_NOERROR &&
+                     waveOutWrite(device_, &buffer, sizeof buffer) == MMSYSERR_NOERROR;
+            if (!primed)
+                InterlockedDecrement(&heldBuffers_);
         }
-        InterlockedIncrement(&heldBuffers_);
-        if (waveOutWrite(device_, &buffer, sizeof buffer) != MMSYSERR_NOERROR) {
-            InterlockedDecrement(&heldBuffers_);
+        if (!primed) {
             Stop();
             return false;
         }
@@ -159,6 +214,11 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
     return true;
 }
 
+// Buffers that come back while the ring buffer is empty are not handed back
+// empty: Wine's device, given a stream of zero-length buffers, now and then
+// stops returning buffers at all, and the playback would hang. They wait here
+// instead and are refilled, in the order they came back, as soon as the ring
+// buffer holds sound again (checked every 10 ms by a thread timer).
 DWORD WINAPI CVoicePlay::waveOutThread(void* param)
 {
     CVoicePlay* engine = static_cast<CVoicePlay*>(param);
@@ -168,17 +228,71 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
     PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // creates the queue
     SetEvent(engine->queueReady_);
 
+    WAVEHDR* parked[WAVE_BUFFER_COUNT];
+    int parkedCount = 0;
+    UINT_PTR timer = 0;
+    HWAVEOUT device = nullptr;
     for (;;) {
         SetLastError(0);
         BOOL result = GetMessageA(&msg, nullptr, 0, 0);
-        if (result > 0) {
-            if (msg.message == MM_WOM_CLOSE)
-                break;
-            if (msg.message == MM_WOM_DONE)
-                engine->OnBufferDone((HWAVEOUT)msg.wParam, (WAVEHDR*)msg.lParam);
-        } else {
+        if (result <= 0) {
             ReportSystemError(GetLastError(), TRUE, "waveOutThread(dwResult == FALSE)");
+            continue;
         }
+        if (msg.message == MM_WOM_CLOSE)
+            break;
+        if (msg.message == MM_WOM_DONE) {
+            WAVEHDR* buffer = (WAVEHDR*)msg.lParam;
+            if (buffer < engine->buffers_ || buffer >= engine->buffers_ + WAVE_BUFFER_COUNT)
+                continue;  // not one of ours
+            device = (HWAVEOUT)msg.wParam;
+            if (buffer->dwBufferLength > 0)
+                InterlockedDecrement(&engine->heldBuffers_);  // back from the device
+            // Behind buffers already waiting it waits too, so that the order holds.
+            if ((parkedCount > 0 || !engine->HandBack(device, buffer)) && engine->started_ &&
+                parkedCount < WAVE_BUFFER_COUNT) {
+                parked[parkedCount++] = buffer;
+            }
+        } else if (msg.message == WM_DEVICE_REQUEST && msg.hwnd == nullptr) {
+            DeviceRequest* request = (DeviceRequest*)msg.lParam;
+            {
+                ScopedCritSec hold(&engine->deviceLock_);
+                request->result = engine->device_ ? CallDevice(engine->device_, request->operation, request->value,
+                                                               &request->answer)
+                                                  : MMSYSERR_INVALHANDLE;
+            }
+            // Set here, before the next timer tick could refill a paused device.
+            if (request->result == MMSYSERR_NOERROR && request->operation == DEVICE_PAUSE)
+                engine->paused_ = 1;
+            else if (request->result == MMSYSERR_NOERROR && request->operation == DEVICE_RESTART)
+                engine->paused_ = 0;
+            SetEvent(request->done);
+            ReleaseRequest(request);
+        } else if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) {
+            // Nothing drains while the device is paused.
+            int handed = 0;
+            while (handed < parkedCount && !engine->paused_ && engine->ring_.GetDataSize() > 0 &&
+                   engine->HandBack(device, parked[handed]))
+                ++handed;
+            for (int i = handed; i < parkedCount; ++i)
+                parked[i - handed] = parked[i];
+            parkedCount -= handed;
+        }
+        if (parkedCount > 0 && !timer)
+            timer = SetTimer(nullptr, 0, PARKED_POLL_MS, nullptr);
+        else if (parkedCount == 0 && timer) {
+            KillTimer(nullptr, timer);
+            timer = 0;
+        }
+    }
+    if (timer)
+        KillTimer(nullptr, timer);
+    // Requests that came too late are answered: there is no device any more.
+    while (PeekMessageA(&msg, nullptr, WM_DEVICE_REQUEST, WM_DEVICE_REQUEST, PM_REMOVE)) {
+        DeviceRequest* request = (DeviceRequest*)msg.lParam;
+        request->result = MMSYSERR_INVALHANDLE;
+        SetEvent(request->done);
+        ReleaseRequest(request);
     }
 
     // A thread that Stop has given up on must not mark a newer one as ended.
@@ -187,22 +301,23 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
     return 0;
 }
 
-void CVoicePlay::OnBufferDone(HWAVEOUT device, WAVEHDR* buffer)
+// Refills a finished buffer and gives it back to the device when it carries
+// sound. False when it stays here: the engine is stopped or the ring buffer empty.
+bool CVoicePlay::HandBack(HWAVEOUT device, WAVEHDR* buffer)
 {
-    if (buffer < buffers_ || buffer >= buffers_ + WAVE_BUFFER_COUNT)
-        return;  // not one of ours
-    bool hadSound = buffer->dwBufferLength > 0;
     // Counted as held before the ring buffer is read, so that IsPlayedOut never
-    // sees an empty ring buffer while the last data is on its way to the device.
+    // sees an empty ring buffer while the last sound is on its way to the device.
     InterlockedIncrement(&heldBuffers_);
-    bool handBack = FillBuffer(buffer);
-    bool carriesSound = handBack && buffer->dwBufferLength > 0;
-    if (!carriesSound)
+    if (!FillBuffer(buffer) || buffer->dwBufferLength == 0) {
         InterlockedDecrement(&heldBuffers_);
-    if (hadSound)
+        return false;
+    }
+    ScopedCritSec hold(&deviceLock_);
+    if (waveOutWrite(device, buffer, sizeof *buffer) != MMSYSERR_NOERROR) {
+        // The buffer no longer circulates; it holds no sound for the device.
         InterlockedDecrement(&heldBuffers_);
-    if (handBack && waveOutWrite(device, buffer, sizeof *buffer) != MMSYSERR_NOERROR && carriesSound)
-        InterlockedDecrement(&heldBuffers_);
+    }
+    return true;
 }
 
 bool CVoicePlay::FillBuffer(WAVEHDR* buffer)
@@ -214,7 +329,7 @@ bool CVoicePlay::FillBuffer(WAVEHDR* buffer)
 
     DWORD held = ring_.GetDataSize();
     if (held == 0)
-        return true;  // goes back empty: the sixteen buffers keep circulating
+        return true;  // nothing to hand over: waveOutThread keeps the buffer until there is
     DWORD length = held < REFILL_BYTES ? held : REFILL_BYTES;
     buffer->dwBufferLength = ring_.Read(buffer->lpData, length);
     // One step for each refill that carries sound.
@@ -257,6 +372,7 @@ bool CVoicePlay::Stop()
 
 bool CVoicePlay::CloseDevice()
 {
+    ScopedCritSec hold(&deviceLock_);
     if (!device_)
         return true;
     // The reset hands every queued buffer back; the device keeps nothing.
@@ -273,25 +389,59 @@ bool CVoicePlay::CloseDevice()
     return true;
 }
 
+// Has waveOutThread carry out an operation on the device and waits (bounded)
+// for its answer. Without a running thread there is no device to call.
+MMRESULT CVoicePlay::OnDevice(int operation, DWORD value, DWORD* answer)
+{
+    if (!started_ || !device_)
+        return MMSYSERR_INVALHANDLE;
+    if (GetCurrentThreadId() == threadId_) {
+        ScopedCritSec hold(&deviceLock_);
+        return CallDevice(device_, operation, value, answer);
+    }
+    DeviceRequest* request = new (std::nothrow) DeviceRequest{operation, value, MMSYSERR_ERROR, 0, nullptr, 2};
+    if (!request)
+        return MMSYSERR_NOMEM;
+    request->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!request->done || !PostThreadMessageA(threadId_, WM_DEVICE_REQUEST, 0, (LPARAM)request)) {
+        if (request->done)
+            CloseHandle(request->done);
+        delete request;
+        return MMSYSERR_INVALHANDLE;
+    }
+    MMRESULT result = MMSYSERR_ERROR;
+    for (DWORD waited = 0; waited < DEVICE_REQUEST_TIMEOUT_MS; waited += DEVICE_REQUEST_POLL_MS) {
+        if (WaitForSingleObject(request->done, DEVICE_REQUEST_POLL_MS) == WAIT_OBJECT_0) {
+            result = request->result;
+            if (answer)
+                *answer = request->answer;
+            break;
+        }
+        if (threadEnded_)
+            break;  // ended without answering; the request is its to drop
+    }
+    ReleaseRequest(request);
+    return result;
+}
+
 bool CVoicePlay::Pause()
 {
-    HWAVEOUT device = device_;
-    paused_ = device && started_ && waveOutPause(device) == MMSYSERR_NOERROR;
+    paused_ = OnDevice(DEVICE_PAUSE, 0, nullptr) == MMSYSERR_NOERROR;
     return paused_ != 0;
 }
 
 bool CVoicePlay::IsOpen() { return device_ != nullptr; }
 
-bool CVoicePlay::IsPaused() { return paused_ != 0; }
+// A pause that raced with a stop does not outlive the device.
+bool CVoicePlay::IsPaused() { return paused_ && started_; }
 
 bool CVoicePlay::SetVolume(DWORD level)
 {
     if (level > MAX_VOLUME)
         level = MAX_VOLUME;
-    HWAVEOUT device = device_;
-    if (device) {
+    if (started_ && device_) {
         DWORD channel = level * 256;
-        if (waveOutSetVolume(device, channel | (channel << 16)) != MMSYSERR_NOERROR)
+        if (OnDevice(DEVICE_SET_VOLUME, channel | (channel << 16), nullptr) != MMSYSERR_NOERROR)
             return false;
     }
     volume_ = level;
@@ -300,11 +450,10 @@ bool CVoicePlay::SetVolume(DWORD level)
 
 DWORD CVoicePlay::GetVolume()
 {
-    HWAVEOUT device = device_;
-    if (!device)
+    if (!started_ || !device_)
         return volume_;
     DWORD value = 0;
-    if (waveOutGetVolume(device, &value) != MMSYSERR_NOERROR)
+    if (OnDevice(DEVICE_GET_VOLUME, 0, &value) != MMSYSERR_NOERROR)
         return 0;
     return (value >> 8) & 0xFF;  // high byte of the left channel
 }

@@ -41,10 +41,12 @@ public:
     void SetNotify(CPlaybackListener* notify) { notify_ = notify; }
     HWAVEOUT GetDevice() const { return device_; }
     DWORD GetThreadId() const { return threadId_; }  // the current or last waveOutThread
+    LONG GetHeldBuffers() const { return heldBuffers_; }
 
 private:
     static DWORD WINAPI waveOutThread(void* param);
-    void OnBufferDone(HWAVEOUT device, WAVEHDR* buffer);
+    bool HandBack(HWAVEOUT device, WAVEHDR* buffer);
+    MMRESULT OnDevice(int operation, DWORD value, DWORD* answer);
     bool WaitForThreadEnd(DWORD timeoutMs);
     bool CloseDevice();
 
@@ -61,4 +63,12 @@ private:
     HANDLE thread_;              // the current waveOutThread, or none
     HANDLE queueReady_;          // set by waveOutThread once it owns its message queue
     volatile LONG heldBuffers_;  // wave buffers with sound that the device holds
+    // Calls on the device one at a time. Pause, restart and volume, asked for
+    // by the interface thread, are carried out by waveOutThread itself (see
+    // OnDevice): Wine's driver can hang for good when another thread pauses a
+    // device that the reader resets.
+    CRITICAL_SECTION deviceLock_;
 };
+
+// Unit of the wave buffers waiting in waveOutThread for sound (see waveOutThread).
+const DWORD PARKED_POLL_MS = 10;

@@ -114,6 +114,26 @@ std::string FirstDifference(const Samples& got, size_t gotStart, const Samples& 
     return std::string();
 }
 
+std::string DifferenceAcrossPause(const Samples& got, size_t gotStart, const Samples& raw, DWORD volume16,
+                                  size_t* twice)
+{
+    *twice = 0;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (gotStart + i >= got.size())
+            return "capture ends at sample " + std::to_string(i) + " of " + std::to_string(raw.size());
+        short once = AtVolume(raw[i], volume16);
+        short value = got[gotStart + i];
+        if (value == once)
+            continue;
+        if (value == AtVolume(once, volume16)) {
+            ++*twice;
+            continue;
+        }
+        return "sample " + std::to_string(i) + ": got " + std::to_string(value) + ", want " + std::to_string(once);
+    }
+    return std::string();
+}
+
 short AlawToPcm(BYTE value)
 {
     value ^= 0x55;

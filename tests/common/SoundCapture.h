@@ -33,6 +33,13 @@ Samples NonZero(const Samples& samples);
 // Describes the first difference of two sample runs, or "" when equal.
 std::string FirstDifference(const Samples& got, size_t gotStart, const Samples& want);
 
+// As FirstDifference, for a capture that went through a pause: raw are the
+// samples before the volume. Wine applies the volume once more to the sound it
+// still held when the device paused, so a short run of samples may arrive
+// scaled twice; those are accepted and counted in twice.
+std::string DifferenceAcrossPause(const Samples& got, size_t gotStart, const Samples& raw, DWORD volume16,
+                                  size_t* twice);
+
 // The G.711 decoders of ITU-T G.711: A-law and mu-law byte to 16-bit PCM.
 short AlawToPcm(BYTE value);
 short MulawToPcm(BYTE value);

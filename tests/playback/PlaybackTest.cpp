@@ -1,0 +1,400 @@
+// Playback of WAV messages through the reader thread, the converter and the
+// engine, checked on what reached the captured sound device.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "audio/CVoiceFile.h"
+#include "audio/CVoicePlay.h"
+#include "common/RecordingListener.h"
+#include "common/SoundCapture.h"
+#include "common/TestUtil.h"
+#include "common/WavBytes.h"
+
+namespace {
+
+const size_t PRIMING_SAMPLES = WAVE_BUFFER_COUNT * PRIMING_BYTES / 2;  // 512 ms
+const size_t SECOND_SAMPLES = 8000;
+const DWORD DEFAULT_VOLUME16 = 100 * 256;
+const DWORD PLAYBACK_TIMEOUT_MS = 30000;
+
+std::string Fixture(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
+
+// Decoded sound of a message fixture, as the device should receive it at
+// full volume, before padding.
+struct MessageFixture {
+    const char* name;
+    WORD tag;
+    Samples decoded;
+};
+
+Samples Slice(const Samples& s, size_t from, size_t count)
+{
+    if (from > s.size())
+        from = s.size();
+    if (count > s.size() - from)
+        count = s.size() - from;
+    return Samples(s.begin() + from, s.begin() + from + count);
+}
+
+// The data chunk of a fixture whose layout the fixture script states.
+std::string DataBytes(const char* name, size_t offset, size_t size)
+{
+    std::string bytes = ReadFileBytes(Fixture(name));
+    return bytes.size() >= offset + size ? bytes.substr(offset, size) : std::string();
+}
+
+Samples DecodePcm() { return ToSamples(DataBytes("pcm_tone_2500ms.wav", 44, 40000)); }
+
+Samples DecodeG711(const char* name, short (*decode)(BYTE))
+{
+    Samples out;
+    for (char c : DataBytes(name, 58, 20000))
+        out.push_back(decode((BYTE)c));
+    return out;
+}
+
+// GSM 6.10: ffmpeg's own decoder, independent of the codec under test.
+Samples DecodeGsm() { return ToSamples(ReadFileBytes(Fixture("gsm_tone_2500ms.s16le"))); }
+
+size_t PaddedToSecond(size_t samples) { return (samples + SECOND_SAMPLES - 1) / SECOND_SAMPLES * SECOND_SAMPLES; }
+
+// The capture of one opening of the device: priming silence, exactly the
+// samples wanted, then only silence, at least up to the whole second.
+void ExpectOpening(const Samples& got, const Samples& want, size_t paddedTo)
+{
+    ASSERT_GE(got.size(), PRIMING_SAMPLES + paddedTo);
+    EXPECT_TRUE(AllZeroFrom(Slice(got, 0, PRIMING_SAMPLES), 0)) << "priming is not silent";
+    EXPECT_EQ(FirstDifference(got, PRIMING_SAMPLES, want), "");
+    EXPECT_TRUE(AllZeroFrom(got, PRIMING_SAMPLES + want.size())) << "sound after the message";
+}
+
+// A capture cut short by a stop or a seek: what reached the device before the
+// cut is priming silence and then the start of want.
+void ExpectCutOpening(const Samples& got, const Samples& want)
+{
+    size_t priming = got.size() < PRIMING_SAMPLES ? got.size() : PRIMING_SAMPLES;
+    EXPECT_TRUE(AllZeroFrom(Slice(got, 0, priming), 0)) << "priming is not silent";
+    if (got.size() > PRIMING_SAMPLES) {
+        EXPECT_EQ(FirstDifference(got, PRIMING_SAMPLES, Slice(want, 0, got.size() - PRIMING_SAMPLES)), "");
+    }
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override { ClearCaptures(); }
+
+    std::unique_ptr<CVoiceFile> OpenMessage(const std::string& path)
+    {
+        std::unique_ptr<CVoiceFile> file(new CVoiceFile(path.c_str()));
+        file->SetPlayer(&listener);
+        file->GetEngine()->SetNotify(&listener);
+        EXPECT_TRUE(file->Open()) << path << ": " << file->GetLastErrorCode();
+        return file;
+    }
+
+    bool WaitStopped(LONG count = 1)
+    {
+        return WaitFor([&] { return listener.Stopped() >= count; }, PLAYBACK_TIMEOUT_MS);
+    }
+    bool WaitSteps(LONG count)
+    {
+        return WaitFor([&] { return listener.Steps() >= count; }, PLAYBACK_TIMEOUT_MS);
+    }
+
+    RecordingListener listener;
+};
+
+class FourFormats : public Playback, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FourFormats, MessageReachesTheDeviceExactlyAndPaddedToWholeSeconds)
+{
+    MessageFixture fixtures[] = {
+        {"pcm_tone_2500ms.wav", 1, DecodePcm()},
+        {"alaw_tone_2500ms.wav", 6, DecodeG711("alaw_tone_2500ms.wav", AlawToPcm)},
+        {"ulaw_tone_2500ms.wav", 7, DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm)},
+        {"gsm_tone_2500ms.wav", 49, DecodeGsm()},
+    };
+    const MessageFixture& m = fixtures[GetParam()];
+    ASSERT_FALSE(m.decoded.empty()) << m.name;
+
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture(m.name));
+    ASSERT_EQ(file->GetHeader().formatTag, m.tag);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitStopped()) << m.name;
+    EXPECT_FALSE(file->GetEngine()->IsOpen());
+    file.reset();  // waits for the reader's end
+    EXPECT_EQ(listener.Stopped(), 1);
+    // Three seconds handed over, 1625 GSM bytes giving as much sound as 16000 PCM bytes.
+    EXPECT_EQ(listener.Steps(), 150);
+
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    ExpectOpening(captures[0], AtVolume(m.decoded, DEFAULT_VOLUME16), PaddedToSecond(m.decoded.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Playback, FourFormats, ::testing::Values(0, 1, 2, 3));
+
+TEST(G711Reference, ItuDecodersAgreeWithTheFixtureTool)
+{
+    // Guards the expected values above: sox decodes G.711 by the same formulas.
+    EXPECT_EQ(DecodeG711("alaw_tone_2500ms.wav", AlawToPcm),
+              ToSamples(ReadFileBytes(Fixture("alaw_tone_2500ms.s16le"))));
+    EXPECT_EQ(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm),
+              ToSamples(ReadFileBytes(Fixture("ulaw_tone_2500ms.s16le"))));
+    EXPECT_EQ(AlawToPcm(0xD5), 8);
+    EXPECT_EQ(AlawToPcm(0xAA), 32256);
+    EXPECT_EQ(MulawToPcm(0x80), 32124);
+    EXPECT_EQ(MulawToPcm(0x00), -32124);
+}
+
+TEST_F(Playback, ShortMessageIsOneSecondOfSoundAndSilence)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    ASSERT_EQ(file->GetHeader().dataSize, 4800u);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.Steps(), 50);
+    Samples want = ToSamples(DataBytes("pcm_tone_300ms.wav", 44, 4800));
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    ExpectOpening(captures[0], AtVolume(want, DEFAULT_VOLUME16), SECOND_SAMPLES);
+}
+
+TEST_F(Playback, DataEndsAtTheDataSizeNotAtTheEndOfTheFile)
+{
+    // A chunk after the data is no sound.
+    Samples sound(4000);
+    for (size_t i = 0; i < sound.size(); ++i)
+        sound[i] = (short)((i % 2 ? 1 : -1) * (1000 + (int)(i % 5000)));
+    std::string noise(16000, '\x7f');
+    TempDir dir("playback-trailing-chunk");
+    std::string path = dir.File("trailing.wav");
+    ASSERT_TRUE(WriteFileBytes(path, Wav(PcmFmt(), Chunk("data", ToBytes(sound)) + Chunk("LIST", noise))));
+
+    std::unique_ptr<CVoiceFile> file = OpenMessage(path);
+    ASSERT_EQ(file->GetHeader().dataSize, 8000u);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Steps(), 50);
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    ExpectOpening(captures[0], AtVolume(sound, DEFAULT_VOLUME16), SECOND_SAMPLES);
+}
+
+TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(60));  // in the second second
+
+    ASSERT_TRUE(file->Pause());
+    EXPECT_TRUE(file->GetEngine()->IsPaused());
+    // Refills already on their way arrive first; then nothing moves.
+    LONG last = -1;
+    DWORD since = GetTickCount();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (listener.Steps() != last) {
+                last = listener.Steps();
+                since = GetTickCount();
+            }
+            return GetTickCount() - since >= 300;
+        },
+        PLAYBACK_TIMEOUT_MS));
+    LONG steps = listener.Steps();
+    DWORD held = file->GetEngine()->GetRingBuffer()->GetDataSize();
+    DWORD start = GetTickCount();
+    WaitFor([&] { return GetTickCount() - start >= 600; }, 2000);
+    EXPECT_EQ(listener.Steps(), steps);
+    EXPECT_EQ(file->GetEngine()->GetRingBuffer()->GetDataSize(), held);
+    EXPECT_EQ(listener.Stopped(), 0);
+
+    ASSERT_TRUE(file->Play());  // resumes
+    EXPECT_FALSE(file->GetEngine()->IsPaused());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.Steps(), 150);
+
+    // Nothing lost and nothing doubled around the pause: the stream goes on
+    // sample for sample (a short run may carry Wine's volume twice).
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    size_t twice = 0;
+    EXPECT_TRUE(AllZeroFrom(Slice(captures[0], 0, PRIMING_SAMPLES), 0));
+    EXPECT_EQ(DifferenceAcrossPause(captures[0], PRIMING_SAMPLES, DecodePcm(), DEFAULT_VOLUME16, &twice), "");
+    EXPECT_LE(twice, 2 * REFILL_BYTES / 2);
+    EXPECT_TRUE(AllZeroFrom(captures[0], PRIMING_SAMPLES + DecodePcm().size()));
+}
+
+TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
+
+    // While playing: the device is closed when Stop answers.
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(20));
+    EXPECT_TRUE(file->Stop());
+    EXPECT_FALSE(file->GetEngine()->IsOpen());
+    ASSERT_TRUE(WaitStopped(1));
+
+    // While paused.
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitFor([&] { return file->GetEngine()->IsOpen(); }, PLAYBACK_TIMEOUT_MS));
+    ASSERT_TRUE(file->Pause());
+    EXPECT_TRUE(file->Stop());
+    EXPECT_FALSE(file->GetEngine()->IsOpen());
+    EXPECT_FALSE(file->GetEngine()->IsPaused());
+    ASSERT_TRUE(WaitStopped(2));
+
+    // Before the reader has opened the device: it never opens.
+    size_t openings = CaptureCount();
+    ASSERT_TRUE(file->Play());
+    EXPECT_TRUE(file->Stop());
+    ASSERT_TRUE(WaitStopped(3));
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 3);
+    EXPECT_EQ(CaptureCount(), openings);
+
+    // What was heard of the first playback is the start of the message.
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 2u);
+    ExpectCutOpening(captures[0], want);
+}
+
+TEST_F(Playback, SeekForwardAndBackRestartsTheDeviceAtTheWholeSecond)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
+
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    file->Seek(2);  // forward to 2 s
+    ASSERT_TRUE(WaitFor([&] { return listener.SeekCleared() == 1; }, PLAYBACK_TIMEOUT_MS));
+    // Back to the start while the last half second plays.
+    ASSERT_TRUE(WaitFor([&] { return CaptureCount() == 2; }, PLAYBACK_TIMEOUT_MS));
+    LONG before = listener.Steps();
+    ASSERT_TRUE(WaitSteps(before + 5));
+    file->Seek(0);
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.SeekCleared(), 2);
+
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 3u);
+    ExpectCutOpening(captures[0], want);
+    // Second opening: from 2 s on, until the seek back.
+    ExpectCutOpening(captures[1], Slice(want, 2 * SECOND_SAMPLES, want.size()));
+    // Third: the whole message again.
+    ExpectOpening(captures[2], want, PaddedToSecond(want.size()));
+}
+
+TEST_F(Playback, SeekBeyondTheEndEndsThePlayback)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    file->Seek(60);
+    ASSERT_TRUE(WaitStopped());
+    EXPECT_FALSE(file->GetEngine()->IsOpen());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.SeekCleared(), 1);
+    EXPECT_EQ(CaptureCount(), 1u);  // the device did not open again
+}
+
+TEST_F(Playback, SeekWhilePausedContinuesUnpausedFromTheTarget)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("ulaw_tone_2500ms.wav"));
+    Samples want = AtVolume(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm), DEFAULT_VOLUME16);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    ASSERT_TRUE(file->Pause());
+    file->Seek(1);
+    ASSERT_TRUE(WaitFor([&] { return CaptureCount() == 2; }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_FALSE(file->GetEngine()->IsPaused());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 2u);
+    ExpectOpening(captures[1], Slice(want, SECOND_SAMPLES, want.size()), 2 * SECOND_SAMPLES);
+}
+
+TEST_F(Playback, VolumeIsStoredBeforeTheDeviceOpensAndAnsweredByTheDevice)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    EXPECT_EQ(file->GetVolume(), 100u);
+    EXPECT_EQ(file->SetVolume(200 * 256), 200u);
+    EXPECT_EQ(file->GetVolume(), 200u);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitFor([&] { return file->GetEngine()->IsOpen(); }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_EQ(file->SetVolume(200 * 256 + 255), 200u);  // rounded down to the level
+    EXPECT_EQ(file->GetVolume(), 200u);
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    Samples want = ToSamples(DataBytes("pcm_tone_300ms.wav", 44, 4800));
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    ExpectOpening(captures[0], AtVolume(want, 200 * 256), SECOND_SAMPLES);
+}
+
+TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
+{
+    // At the end of the data the engine waits until the device has handed back
+    // every buffer: the last 20 ms blocks of the message reach the device.
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("alaw_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    EXPECT_GE(captures[0].size(), PRIMING_SAMPLES + 3 * SECOND_SAMPLES);
+}
+
+TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    listener.SendOnStopped(true);  // as the dialog, the end is also a sent message
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(5));
+    EXPECT_TRUE(file->Stop());
+    // Play at once: the stopped reader has finished before the new one starts.
+    ASSERT_TRUE(file->Play());
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.StoppedMessages(), 1);
+    ASSERT_TRUE(WaitStopped(2));
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 2);
+}
+
+TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("gsm_tone_2500ms.wav"));
+    listener.SendOnStopped(true);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(5));
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.StoppedMessages(), 1);
+}
+
+TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)
+{
+    CVoiceFile file(Fixture("pcm_tone_300ms.wav").c_str());
+    file.SetPlayer(&listener);
+    ASSERT_TRUE(file.Play());
+    ASSERT_TRUE(WaitStopped());
+    EXPECT_EQ(CaptureCount(), 0u);
+    EXPECT_TRUE(file.Stop());
+}
+
+} // namespace
