@@ -21,7 +21,7 @@ const int THREAD_END_POLLS = 30;
 const DWORD QUEUE_READY_TIMEOUT_MS = 3000;
 
 // What waveOutThread does on the device for the other threads.
-enum DeviceOperation { DEVICE_PAUSE, DEVICE_RESTART, DEVICE_SET_VOLUME, DEVICE_GET_VOLUME };
+enum DeviceOperation { DEVICE_PAUSE, DEVICE_RESUME, DEVICE_SET_VOLUME, DEVICE_GET_VOLUME };
 const UINT WM_DEVICE_REQUEST = WM_APP + 1;  // thread message, lParam: the DeviceRequest
 const DWORD DEVICE_REQUEST_TIMEOUT_MS = 3000;
 const DWORD DEVICE_REQUEST_POLL_MS = 50;
@@ -51,8 +51,6 @@ MMRESULT CallDevice(HWAVEOUT device, int operation, DWORD value, DWORD* answer)
     switch (operation) {
     case DEVICE_PAUSE:
         return waveOutPause(device);
-    case DEVICE_RESTART:
-        return waveOutRestart(device);
     case DEVICE_SET_VOLUME:
         return waveOutSetVolume(device, value);
     case DEVICE_GET_VOLUME:
@@ -75,7 +73,10 @@ CVoicePlay::CVoicePlay()
       notify_(nullptr),
       thread_(nullptr),
       queueReady_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      heldBuffers_(0)
+      heldBuffers_(0),
+      queuedCount_(0),
+      parkedCount_(0),
+      parkTimer_(0)
 {
     InitializeCriticalSection(&deviceLock_);
     ring_.Reset();
@@ -119,7 +120,7 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
     if (started_) {
         if (!paused_)
             return true;  // already playing
-        if (OnDevice(DEVICE_RESTART, 0, nullptr) != MMSYSERR_NOERROR)
+        if (OnDevice(DEVICE_RESUME, 0, nullptr) != MMSYSERR_NOERROR)
             return false;
         paused_ = 0;
         return true;
@@ -189,6 +190,10 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
         return false;
     }
 
+    {
+        ScopedCritSec hold(&deviceLock_);
+        queuedCount_ = 0;
+    }
     // Every opening begins with 16 x 512 bytes of silence.
     for (WAVEHDR& buffer : buffers_) {
         LPSTR data = buffer.lpData;
@@ -201,7 +206,7 @@ bool CVoicePlay::Play(DWORD samplesPerSec)
             ScopedCritSec hold(&deviceLock_);
             InterlockedIncrement(&heldBuffers_);
             primed = waveOutPrepareHeader(device_, &buffer, sizeof buffer) == MMSYSERR_NOERROR &&
-                     waveOutWrite(device_, &buffer, sizeof buffer) == MMSYSERR_NOERROR;
+                     WriteToDevice(device_, &buffer) == MMSYSERR_NOERROR;
             if (!primed)
                 InterlockedDecrement(&heldBuffers_);
         }
@@ -226,11 +231,10 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
 
     MSG msg;
     PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // creates the queue
+    engine->parkedCount_ = 0;
+    engine->parkTimer_ = 0;
     SetEvent(engine->queueReady_);
 
-    WAVEHDR* parked[WAVE_BUFFER_COUNT];
-    int parkedCount = 0;
-    UINT_PTR timer = 0;
     HWAVEOUT device = nullptr;
     for (;;) {
         SetLastError(0);
@@ -245,17 +249,21 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
             WAVEHDR* buffer = (WAVEHDR*)msg.lParam;
             if (buffer < engine->buffers_ || buffer >= engine->buffers_ + WAVE_BUFFER_COUNT)
                 continue;  // not one of ours
+            // The notice of a reset whose buffer has been written again since.
+            if (buffer->dwFlags & WHDR_INQUEUE)
+                continue;
             device = (HWAVEOUT)msg.wParam;
+            engine->TakenFromDevice(buffer);
             if (buffer->dwBufferLength > 0)
                 InterlockedDecrement(&engine->heldBuffers_);  // back from the device
             // Behind buffers already waiting it waits too, so that the order holds.
-            if ((parkedCount > 0 || !engine->HandBack(device, buffer)) && engine->started_ &&
-                parkedCount < WAVE_BUFFER_COUNT) {
-                parked[parkedCount++] = buffer;
-            }
+            if (engine->parkedCount_ > 0 || !engine->HandBack(device, buffer))
+                engine->Park(buffer);
         } else if (msg.message == WM_DEVICE_REQUEST && msg.hwnd == nullptr) {
             DeviceRequest* request = (DeviceRequest*)msg.lParam;
-            {
+            if (request->operation == DEVICE_RESUME) {
+                request->result = engine->Resume();
+            } else {
                 ScopedCritSec hold(&engine->deviceLock_);
                 request->result = engine->device_ ? CallDevice(engine->device_, request->operation, request->value,
                                                                &request->answer)
@@ -264,29 +272,23 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
             // Set here, before the next timer tick could refill a paused device.
             if (request->result == MMSYSERR_NOERROR && request->operation == DEVICE_PAUSE)
                 engine->paused_ = 1;
-            else if (request->result == MMSYSERR_NOERROR && request->operation == DEVICE_RESTART)
+            else if (request->result == MMSYSERR_NOERROR && request->operation == DEVICE_RESUME)
                 engine->paused_ = 0;
             SetEvent(request->done);
             ReleaseRequest(request);
-        } else if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) {
-            // Nothing drains while the device is paused.
-            int handed = 0;
-            while (handed < parkedCount && !engine->paused_ && engine->ring_.GetDataSize() > 0 &&
-                   engine->HandBack(device, parked[handed]))
-                ++handed;
-            for (int i = handed; i < parkedCount; ++i)
-                parked[i - handed] = parked[i];
-            parkedCount -= handed;
+        } else if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == engine->parkTimer_) {
+            engine->RefillParked(device ? device : engine->device_);
         }
-        if (parkedCount > 0 && !timer)
-            timer = SetTimer(nullptr, 0, PARKED_POLL_MS, nullptr);
-        else if (parkedCount == 0 && timer) {
-            KillTimer(nullptr, timer);
-            timer = 0;
+        if (engine->parkedCount_ > 0 && !engine->parkTimer_) {
+            engine->parkTimer_ = SetTimer(nullptr, 0, PARKED_POLL_MS, nullptr);
+        } else if (engine->parkedCount_ == 0 && engine->parkTimer_) {
+            KillTimer(nullptr, engine->parkTimer_);
+            engine->parkTimer_ = 0;
         }
     }
-    if (timer)
-        KillTimer(nullptr, timer);
+    if (engine->parkTimer_)
+        KillTimer(nullptr, engine->parkTimer_);
+    engine->parkTimer_ = 0;
     // Requests that came too late are answered: there is no device any more.
     while (PeekMessageA(&msg, nullptr, WM_DEVICE_REQUEST, WM_DEVICE_REQUEST, PM_REMOVE)) {
         DeviceRequest* request = (DeviceRequest*)msg.lParam;
@@ -301,6 +303,23 @@ DWORD WINAPI CVoicePlay::waveOutThread(void* param)
     return 0;
 }
 
+void CVoicePlay::Park(WAVEHDR* buffer)
+{
+    if (started_ && parkedCount_ < WAVE_BUFFER_COUNT)
+        parked_[parkedCount_++] = buffer;
+}
+
+void CVoicePlay::RefillParked(HWAVEOUT device)
+{
+    // Nothing drains while the device is paused.
+    int handed = 0;
+    while (handed < parkedCount_ && !paused_ && ring_.GetDataSize() > 0 && HandBack(device, parked_[handed]))
+        ++handed;
+    for (int i = handed; i < parkedCount_; ++i)
+        parked_[i - handed] = parked_[i];
+    parkedCount_ -= handed;
+}
+
 // Refills a finished buffer and gives it back to the device when it carries
 // sound. False when it stays here: the engine is stopped or the ring buffer empty.
 bool CVoicePlay::HandBack(HWAVEOUT device, WAVEHDR* buffer)
@@ -313,11 +332,60 @@ bool CVoicePlay::HandBack(HWAVEOUT device, WAVEHDR* buffer)
         return false;
     }
     ScopedCritSec hold(&deviceLock_);
-    if (waveOutWrite(device, buffer, sizeof *buffer) != MMSYSERR_NOERROR) {
+    if (WriteToDevice(device, buffer) != MMSYSERR_NOERROR) {
         // The buffer no longer circulates; it holds no sound for the device.
         InterlockedDecrement(&heldBuffers_);
     }
     return true;
+}
+
+// Writes a buffer and notes it as the device's newest (under deviceLock_).
+MMRESULT CVoicePlay::WriteToDevice(HWAVEOUT device, WAVEHDR* buffer)
+{
+    MMRESULT result = waveOutWrite(device, buffer, sizeof *buffer);
+    if (result == MMSYSERR_NOERROR && queuedCount_ < WAVE_BUFFER_COUNT)
+        queued_[queuedCount_++] = buffer;
+    return result;
+}
+
+void CVoicePlay::TakenFromDevice(WAVEHDR* buffer)
+{
+    ScopedCritSec hold(&deviceLock_);
+    for (int i = 0; i < queuedCount_; ++i) {
+        if (queued_[i] == buffer) {
+            for (int j = i + 1; j < queuedCount_; ++j)
+                queued_[j - 1] = queued_[j];
+            --queuedCount_;
+            return;
+        }
+    }
+}
+
+// Ends a pause. Not with waveOutRestart: Wine 8's ALSA driver, restarted after a
+// pause long enough for the sound server to run dry, reads past its buffer
+// while it applies the volume, and the fault leaves the device locked for good.
+// The device is reset instead, which hands back every buffer it holds, and
+// those are written again in their order. The part of the oldest one that was
+// heard before the pause is heard again (at most one refill, 20 ms): the
+// position the device reports cannot be trusted to cut it off.
+MMRESULT CVoicePlay::Resume()
+{
+    ScopedCritSec hold(&deviceLock_);
+    if (!device_)
+        return MMSYSERR_INVALHANDLE;
+    WAVEHDR* again[WAVE_BUFFER_COUNT];
+    int count = queuedCount_;
+    for (int i = 0; i < count; ++i)
+        again[i] = queued_[i];
+    if (waveOutReset(device_) != MMSYSERR_NOERROR)
+        return waveOutRestart(device_);
+    queuedCount_ = 0;
+    for (int i = 0; i < count; ++i) {
+        if (WriteToDevice(device_, again[i]) != MMSYSERR_NOERROR)
+            InterlockedDecrement(&heldBuffers_);
+    }
+    // A device that a reset leaves paused plays again.
+    return waveOutRestart(device_);
 }
 
 bool CVoicePlay::FillBuffer(WAVEHDR* buffer)
@@ -386,6 +454,7 @@ bool CVoicePlay::CloseDevice()
         return false;
     device_ = nullptr;
     heldBuffers_ = 0;
+    queuedCount_ = 0;
     return true;
 }
 

@@ -46,6 +46,11 @@ public:
 private:
     static DWORD WINAPI waveOutThread(void* param);
     bool HandBack(HWAVEOUT device, WAVEHDR* buffer);
+    void Park(WAVEHDR* buffer);
+    void RefillParked(HWAVEOUT device);
+    MMRESULT WriteToDevice(HWAVEOUT device, WAVEHDR* buffer);
+    void TakenFromDevice(WAVEHDR* buffer);
+    MMRESULT Resume();
     MMRESULT OnDevice(int operation, DWORD value, DWORD* answer);
     bool WaitForThreadEnd(DWORD timeoutMs);
     bool CloseDevice();
@@ -63,11 +68,19 @@ private:
     HANDLE thread_;              // the current waveOutThread, or none
     HANDLE queueReady_;          // set by waveOutThread once it owns its message queue
     volatile LONG heldBuffers_;  // wave buffers with sound that the device holds
-    // Calls on the device one at a time. Pause, restart and volume, asked for
-    // by the interface thread, are carried out by waveOutThread itself (see
-    // OnDevice): Wine's driver can hang for good when another thread pauses a
-    // device that the reader resets.
+    // Calls on the device one at a time. Pause, resume and volume, asked for by
+    // the interface thread, are carried out by waveOutThread itself (OnDevice):
+    // a resume works on the buffers that only that thread keeps track of, and
+    // a pause takes effect there before its next refill.
     CRITICAL_SECTION deviceLock_;
+    // The buffers the device holds, in the order they were written (under deviceLock_).
+    WAVEHDR* queued_[WAVE_BUFFER_COUNT];
+    int queuedCount_;
+    // Buffers waiting in waveOutThread for sound, in the order they came back,
+    // and the thread timer that looks for it (waveOutThread only).
+    WAVEHDR* parked_[WAVE_BUFFER_COUNT];
+    int parkedCount_;
+    UINT_PTR parkTimer_;
 };
 
 // Unit of the wave buffers waiting in waveOutThread for sound (see waveOutThread).

@@ -114,24 +114,35 @@ std::string FirstDifference(const Samples& got, size_t gotStart, const Samples& 
     return std::string();
 }
 
-std::string DifferenceAcrossPause(const Samples& got, size_t gotStart, const Samples& raw, DWORD volume16,
-                                  size_t* twice)
+std::string DifferenceAcrossResume(const Samples& got, size_t gotStart, const Samples& want, size_t maxGap,
+                                   size_t maxRepeat, size_t* seam, size_t* repeat)
 {
-    *twice = 0;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (gotStart + i >= got.size())
-            return "capture ends at sample " + std::to_string(i) + " of " + std::to_string(raw.size());
-        short once = AtVolume(raw[i], volume16);
-        short value = got[gotStart + i];
-        if (value == once)
-            continue;
-        if (value == AtVolume(once, volume16)) {
-            ++*twice;
-            continue;
+    *repeat = 0;
+    size_t i = 0;
+    while (i < want.size() && gotStart + i < got.size() && got[gotStart + i] == want[i])
+        ++i;
+    *seam = i;
+    if (i == want.size())
+        return std::string();
+    // Past the silence that may follow the cut, the sound goes on from a
+    // point at most maxRepeat samples back.
+    size_t after = gotStart + i;
+    for (size_t gap = 0; gap <= maxGap && after + gap <= got.size(); ++gap) {
+        if (gap > 0 && got[after + gap - 1] != 0)
+            break;
+        for (size_t back = 0; back <= maxRepeat && back <= i; ++back) {
+            size_t from = i - back;
+            std::string rest = FirstDifference(got, after + gap, Samples(want.begin() + from, want.end()));
+            if (rest.empty()) {
+                *repeat = back;
+                return std::string();
+            }
         }
-        return "sample " + std::to_string(i) + ": got " + std::to_string(value) + ", want " + std::to_string(once);
     }
-    return std::string();
+    return "cut at sample " + std::to_string(i) + ": got " +
+           (after < got.size() ? std::to_string(got[after]) : std::string("the end")) + ", want " +
+           std::to_string(want[i]) + ", and no continuation within " + std::to_string(maxGap) +
+           " samples of silence and " + std::to_string(maxRepeat) + " back";
 }
 
 short AlawToPcm(BYTE value)

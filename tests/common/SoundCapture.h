@@ -33,12 +33,15 @@ Samples NonZero(const Samples& samples);
 // Describes the first difference of two sample runs, or "" when equal.
 std::string FirstDifference(const Samples& got, size_t gotStart, const Samples& want);
 
-// As FirstDifference, for a capture that went through a pause: raw are the
-// samples before the volume. Wine applies the volume once more to the sound it
-// still held when the device paused, so a short run of samples may arrive
-// scaled twice; those are accepted and counted in twice.
-std::string DifferenceAcrossPause(const Samples& got, size_t gotStart, const Samples& raw, DWORD volume16,
-                                  size_t* twice);
+// As FirstDifference, for a capture that went through a pause and a resume:
+// the sound up to some point, then at most maxGap samples of silence (Wine's
+// driver writes a short lead-in when it starts again), then the same sound
+// from at most maxRepeat samples before that point (the part of the oldest
+// buffer heard before the pause) exactly to the end of want. seam receives
+// where the sound was cut (or want.size() when it went through), repeat how
+// many samples were heard twice.
+std::string DifferenceAcrossResume(const Samples& got, size_t gotStart, const Samples& want, size_t maxGap,
+                                   size_t maxRepeat, size_t* seam, size_t* repeat);
 
 // The G.711 decoders of ITU-T G.711: A-law and mu-law byte to 16-bit PCM.
 short AlawToPcm(BYTE value);
