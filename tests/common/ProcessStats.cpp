@@ -1,6 +1,5 @@
 #include "common/ProcessStats.h"
 
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <ctype.h>
@@ -104,16 +103,33 @@ std::string DescribeThreads()
 
 DWORD CountProcessHandles()
 {
+    // Handle values are multiples of 4 and handed out from the lowest free one.
+    const ULONG_PTR LAST_HANDLE_VALUE = 0x10000;
     DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
+    for (ULONG_PTR value = 4; value < LAST_HANDLE_VALUE; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation((HANDLE)value, &flags))
+            ++count;
+    }
     return count;
 }
 
-SIZE_T ProcessPrivateBytes()
+SIZE_T HeapBytesInUse()
 {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), (PROCESS_MEMORY_COUNTERS*)&counters, sizeof counters))
-        return 0;
-    return counters.PrivateUsage;
+    HANDLE heaps[64];
+    DWORD count = GetProcessHeaps(64, heaps);
+    if (count > 64)
+        count = 64;
+    SIZE_T total = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!HeapLock(heaps[i]))
+            continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heaps[i], &entry)) {
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += entry.cbData;
+        }
+        HeapUnlock(heaps[i]);
+    }
+    return total;
 }

@@ -13,7 +13,9 @@ size_t CountProgramThreads();
 // Each thread of this process with the module its start address lies in, for
 // messages of failed tests.
 std::string DescribeThreads();
-// Open kernel handles of this process.
+// Open kernel handles of this process, found by asking about every handle
+// value in turn (Wine's GetProcessHandleCount answers 0).
 DWORD CountProcessHandles();
-// Private bytes committed by this process.
-SIZE_T ProcessPrivateBytes();
+// Bytes in use in the heaps of this process, by a heap walk (Wine's
+// GetProcessMemoryInfo does not follow allocations).
+SIZE_T HeapBytesInUse();

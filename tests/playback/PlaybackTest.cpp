@@ -75,14 +75,17 @@ void ExpectOpening(const Samples& got, const Samples& want, size_t paddedTo)
 }
 
 // A capture cut short by a stop or a seek: what reached the device before the
-// cut is priming silence and then the start of want.
+// cut is priming silence and then the start of want, and after it at most the
+// silence that Wine's driver writes while the device stops.
 void ExpectCutOpening(const Samples& got, const Samples& want)
 {
     size_t priming = got.size() < PRIMING_SAMPLES ? got.size() : PRIMING_SAMPLES;
     EXPECT_TRUE(AllZeroFrom(Slice(got, 0, priming), 0)) << "priming is not silent";
-    if (got.size() > PRIMING_SAMPLES) {
-        EXPECT_EQ(FirstDifference(got, PRIMING_SAMPLES, Slice(want, 0, got.size() - PRIMING_SAMPLES)), "");
-    }
+    size_t heard = 0;
+    while (PRIMING_SAMPLES + heard < got.size() && heard < want.size() && got[PRIMING_SAMPLES + heard] == want[heard])
+        ++heard;
+    EXPECT_TRUE(AllZeroFrom(got, PRIMING_SAMPLES + heard))
+        << "after " << heard << " samples: " << FirstDifference(got, PRIMING_SAMPLES, want);
 }
 
 class Playback : public ::testing::Test {
