@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string.h>
 
 #include "audio/CVoicePlay.h"
 #include "common/RecordingListener.h"
@@ -60,6 +61,21 @@ bool WaitUntilSteady(const std::function<LONG()>& value, DWORD quietMs)
             return GetTickCount() - since >= quietMs;
         },
         SOUND_TIMEOUT_MS);
+}
+
+// Counts the debug-channel lines "ThreadBegin\n": OutputDebugStringA raises
+// DBG_PRINTEXCEPTION_C, which vectored handlers see before anyone else.
+volatile LONG g_threadBegins = 0;
+
+LONG CALLBACK CountThreadBegin(EXCEPTION_POINTERS* info)
+{
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+        const char* text = (const char*)record->ExceptionInformation[1];
+        if (text && strcmp(text, "ThreadBegin\n") == 0)
+            InterlockedIncrement(&g_threadBegins);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 class Engine : public ::testing::Test {
@@ -269,6 +285,19 @@ TEST_F(Engine, StopEndsTheThreadEmptiesTheRingBufferAndAllowsANewOpening)
     EXPECT_EQ(FirstNonZero(captures[2]), PRIMING_SAMPLES);
     EXPECT_EQ(FirstDifference(captures[2], PRIMING_SAMPLES, AtVolume(sound, 25600)), "");
     EXPECT_FALSE(ThreadRuns(engine.GetThreadId()));
+}
+
+TEST_F(Engine, EveryOpeningStartsAWaveOutThreadThatSaysSo)
+{
+    void* handler = AddVectoredExceptionHandler(1, CountThreadBegin);
+    ASSERT_NE(handler, nullptr);
+    g_threadBegins = 0;
+    ASSERT_TRUE(engine.Play(8000));
+    EXPECT_TRUE(engine.Stop());
+    ASSERT_TRUE(engine.Play(8000));
+    EXPECT_TRUE(engine.Stop());
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(g_threadBegins, 2);
 }
 
 TEST_F(Engine, WithoutNotifyObjectTheEnginePlaysAllTheSame)
