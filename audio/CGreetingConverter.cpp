@@ -31,14 +31,14 @@ CGreetingConverter::CGreetingConverter()
 
 CGreetingConverter::~CGreetingConverter() {}
 
-bool CGreetingConverter::CanConvert(const char* source)
+DWORD CGreetingConverter::Probe(const char* source)
 {
     CWaveSource wave;
-    return wave.Open(source) == 0;
+    return wave.Open(source);
 }
 
 DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD targetTag,
-                                  const std::atomic<bool>* cancel, std::atomic<int>* progress)
+                                  const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
 {
     CWaveSource wave;
     DWORD code = wave.Open(source);
@@ -67,7 +67,7 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
         inputSamples_ += count;
         code = Resample(samples, count, false);
         if (progress && wave.GetDataBytes())
-            progress->store((int)(wave.GetBytesRead() * 1000 / wave.GetDataBytes()));
+            progress((int)(wave.GetBytesRead() * 1000 / wave.GetDataBytes()));
     }
     if (code == 0)
         code = Resample(nullptr, 0, true);

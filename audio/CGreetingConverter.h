@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "audio/CAcmCodec.h"
@@ -22,15 +23,17 @@ public:
     CGreetingConverter(const CGreetingConverter&) = delete;
     CGreetingConverter& operator=(const CGreetingConverter&) = delete;
 
-    // Whether the file can be decoded at all (the header and a decoder for it).
-    static bool CanConvert(const char* source);
+    // Whether the file can be decoded at all (the header and a decoder for
+    // it): 0, or the code CWaveSource::Open answers.
+    static DWORD Probe(const char* source);
 
     // Writes target (through a temporary beside it) from source. Answers 0,
     // ERROR_CANCELLED once cancel is seen (nothing is left behind), or the
     // error code of what failed (see CWaveSource::Open and CWaveWriter).
-    // progress: per mille of the source read; written by this call only.
+    // progress, when given, hears the per mille of the source read after
+    // each piece, on the converting thread.
     DWORD Convert(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
-                  std::atomic<int>* progress);
+                  const std::function<void(int)>& progress);
 
 private:
     DWORD OpenEncoder(WORD targetTag);

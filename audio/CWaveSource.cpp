@@ -85,6 +85,8 @@ DWORD CWaveSource::Open(const char* fileName)
     if (data.statedSize == MAXDWORD && data.heldSize > MAXDWORD)
         return ERROR_FILE_TOO_LARGE;
     dataBytes_ = data.statedSize < data.heldSize ? data.statedSize : data.heldSize;
+    if (dataBytes_ < format.nBlockAlign)
+        return ERROR_HANDLE_EOF;  // not one sample to convert
     bytesRead_ = 0;
     pieceBytes_ = PIECE_BYTES - PIECE_BYTES % format.nBlockAlign;
     if (pieceBytes_ == 0)

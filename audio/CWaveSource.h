@@ -21,7 +21,8 @@ public:
     CWaveSource& operator=(const CWaveSource&) = delete;
 
     // Answers 0; ERROR_FILE_NOT_FOUND; ERROR_BAD_FORMAT for a file nothing
-    // here decodes; ERROR_FILE_TOO_LARGE for more than 4 GB of data; or the
+    // here decodes; ERROR_HANDLE_EOF for a file without one whole block of
+    // data; ERROR_FILE_TOO_LARGE for more than 4 GB of data; or the
     // system's error code of a failed open or read.
     DWORD Open(const char* fileName);
     // The next piece, mixed down to the mean of the channels; *count is 0 at

@@ -9,6 +9,7 @@
 
 #include "app/CommonServices.h"
 #include "audio/CVoiceFile.h"
+#include "config/CGreetingConversion.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
 #include "res/resource.h"
@@ -460,8 +461,9 @@ void CConfigDialog::ChooseGreeting()
 {
     HWND hwnd = GetHwnd();
     char fileName[CONFIG_TEXT_SIZE] = {};
+    bool converted = false;  // fileName is a new file made from a refused one
     for (;;) {
-        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kWavFilter, fileName))
+        if (!converted && !AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kWavFilter, fileName))
             return;
         // Only the header is read and checked; nothing plays.
         CVoiceFile check(fileName);
@@ -475,6 +477,7 @@ void CConfigDialog::ChooseGreeting()
         char message[REJECTION_MESSAGE_SIZE] = {};
         CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
+        converted = CGreetingConversion(this).Offer(check, fileName);
     }
 }
 

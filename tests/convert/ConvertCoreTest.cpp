@@ -13,14 +13,13 @@
 #include "common/G711Reference.h"
 #include "common/TestUtil.h"
 #include "common/WavBytes.h"
+#include "convert/ConvertFiles.h"
 #include "convert/SignalMeasure.h"
 
 namespace {
 
 const WORD TARGET_TAGS[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW, WAVE_FORMAT_GSM610};
 const int SAMPLES_PER_STEP = 160;  // 20 ms at 8000 Hz
-
-std::string Fixture(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
 
 // What the player makes of a converted file: its format check, then its own
 // decoder (CAcmConvert, one second at a time) over the whole data.
@@ -67,23 +66,7 @@ DWORD Convert(const std::string& source, const std::string& target, WORD tag,
               const std::atomic<bool>* cancel = nullptr)
 {
     CGreetingConverter converter;
-    std::atomic<int> progress(0);
-    return converter.Convert(source.c_str(), target.c_str(), tag, cancel, &progress);
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
+    return converter.Convert(source.c_str(), target.c_str(), tag, cancel, nullptr);
 }
 
 } // namespace
@@ -110,7 +93,7 @@ TEST(GreetingConverter, EveryKindIntoEveryFormat)
     TempDir dir("convert_kinds");
     for (const Row& row : rows) {
         std::string source = Fixture(row.file);
-        if (!CGreetingConverter::CanConvert(source.c_str())) {
+        if (CGreetingConverter::Probe(source.c_str()) != 0) {
             EXPECT_TRUE(row.optional) << row.file << " is not decodable";
             printf("[ note ] %s: no codec installed, not converted\n", row.file);
             continue;
@@ -249,7 +232,7 @@ TEST(GreetingConverterRobustness, HostileHeadersAreRefused)
     for (const Row& row : rows) {
         std::string source = dir.File("hostile.wav");
         ASSERT_TRUE(WriteFileBytes(source, row.bytes));
-        EXPECT_FALSE(CGreetingConverter::CanConvert(source.c_str())) << row.what;
+        EXPECT_NE(CGreetingConverter::Probe(source.c_str()), 0u) << row.what;
         EXPECT_NE(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), 0u) << row.what;
         EXPECT_EQ(FilesIn(dir.Path()).size(), 1u) << row.what << ": something was left behind";
     }
@@ -259,18 +242,8 @@ TEST(GreetingConverterRobustness, MoreThanFourGigabytesOfDataIsRefused)
 {
     TempDir dir("convert_huge");
     std::string source = dir.File("huge.wav");
-    ASSERT_TRUE(WriteFileBytes(source, Wav(PcmFmt(), RawChunk("data", 0xFFFFFFFFu, ""))));
-    {
-        // Sparse: the file system stores none of it.
-        HANDLE file = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        LARGE_INTEGER size;
-        size.QuadPart = 0x120000000LL;  // 4.5 GB
-        bool grown = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-        CloseHandle(file);
-        if (!grown)
-            GTEST_SKIP() << "this file system cannot hold a 4.5 GB file";
-    }
+    if (!WriteSparseWav(source, PcmFmt(), 0xFFFFFFFFu, 0x120000000ULL))  // 4.5 GB
+        GTEST_SKIP() << "this file system cannot hold a 4.5 GB file";
     EXPECT_EQ(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), (DWORD)ERROR_FILE_TOO_LARGE);
     EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
 }
