@@ -51,7 +51,7 @@ float Sample(const BYTE* p, WORD bytes, bool isFloat)
 } // namespace
 
 CWaveSource::CWaveSource()
-    : fmtSize_(0), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0), pieceBytes_(0), dataBytes_(0), bytesRead_(0)
+    : fmtSize_(0), framesLeft_(MAXULONGLONG), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0), pieceBytes_(0), dataBytes_(0), bytesRead_(0)
 {
 }
 
@@ -87,6 +87,9 @@ DWORD CWaveSource::Open(const char* fileName)
     dataBytes_ = data.statedSize < data.heldSize ? data.statedSize : data.heldSize;
     if (dataBytes_ < format.nBlockAlign)
         return ERROR_HANDLE_EOF;  // not one sample to convert
+    // A codec decodes whole blocks; the fact chunk says how many of the
+    // samples are sound and how many pad the last block.
+    framesLeft_ = useCodec_ && data.hasFact && data.factSamples ? data.factSamples : MAXULONGLONG;
     bytesRead_ = 0;
     pieceBytes_ = PIECE_BYTES - PIECE_BYTES % format.nBlockAlign;
     if (pieceBytes_ == 0)
@@ -198,6 +201,10 @@ DWORD CWaveSource::Read(const float** samples, DWORD* count)
         if (last)
             break;
     }
+    if (mono_.size() > framesLeft_)
+        mono_.resize((size_t)framesLeft_);
+    if (framesLeft_ != MAXULONGLONG)
+        framesLeft_ -= mono_.size();
     *samples = mono_.data();
     *count = (DWORD)mono_.size();
     return 0;

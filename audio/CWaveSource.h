@@ -49,6 +49,7 @@ private:
     CAcmCodec codec_;
     DWORD sampleRate_;
     DWORD pieceBytes_;
+    ULONGLONG framesLeft_;      // of the fact chunk's count; MAXULONGLONG without one
     ULONGLONG dataBytes_;
     ULONGLONG bytesRead_;
     std::vector<BYTE> piece_;

@@ -87,6 +87,8 @@ DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
     if (error != 0)
         return error;
 
+    data->hasFact = false;
+    data->factSamples = 0;
     ULONGLONG pos = FMT_BODY_OFFSET + (ULONGLONG)fmtSize + (fmtSize & 1);
     for (int chunk = 0; chunk < MAX_CHUNKS_BEFORE_DATA; ++chunk) {
         if (pos + CHUNK_HEADER_BYTES > fileSize)
@@ -104,6 +106,13 @@ DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
             data->statedSize = bodySize;
             data->heldSize = fileSize - pos;
             return SeekTo(file, pos) ? 0 : GetLastError();
+        }
+        if (memcmp(bytes, "fact", 4) == 0 && bodySize >= sizeof(DWORD) && pos + sizeof(DWORD) <= fileSize) {
+            BYTE count[sizeof(DWORD)];
+            if (ReadFile(file, count, sizeof count, &got, nullptr) && got == sizeof count) {
+                data->hasFact = true;
+                data->factSamples = LittleDword(count);
+            }
         }
         pos += (ULONGLONG)bodySize + (bodySize & 1);
     }

@@ -20,6 +20,8 @@ struct WaveDataChunk {
     ULONGLONG offset;    // the first sample byte
     DWORD statedSize;    // the size its header states
     ULONGLONG heldSize;  // the bytes the file really holds from offset to its end
+    bool hasFact;        // a "fact" chunk came before it
+    DWORD factSamples;   // its sample count: the length of compressed data
 };
 
 // The offset of the fmt chunk's body.

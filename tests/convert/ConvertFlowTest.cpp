@@ -181,6 +181,30 @@ TEST_F(GreetingConversionFlow, ConvertedFileBecomesTheGreeting)
     listen.join();
 }
 
+TEST_F(GreetingConversionFlow, TheSourceCannotBeTheTarget)
+{
+    std::string source = Copy("conv_s16_44100_2.wav", "stereo.wav");
+    const std::string before = ReadFileBytes(source);
+    ModalWatcher watcher;
+    watcher.ChooseFile(source);
+    watcher.Press(IDOK);
+    watcher.Press(IDYES);
+    watcher.ChooseFile(source);
+    watcher.Press(IDYES);  // the save dialog's overwrite question
+    watcher.Press(IDOK);   // not the source
+    watcher.CancelFile();  // the save dialog again
+    watcher.CancelFile();  // the open dialog again
+    ui->Click(IDC_CHOOSE_GREETING);
+    ASSERT_TRUE(watcher.WaitAllAnswered());
+    std::vector<SeenDialog> seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(Utf8(seen[5].text), "Преобразованное сообщение не может заменить исходный файл [" + Utf8(source) +
+                                      "].\nВыберите другое имя.");
+    EXPECT_EQ(seen[6].kind, SeenDialog::FileDialog);
+    EXPECT_EQ(ReadFileBytes(source), before);
+    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+}
+
 // A read-only target and a target another program holds open: the system's
 // error is shown, the old file is intact and no temporary is left.
 TEST_F(GreetingConversionFlow, TargetThatCannotBeReplacedIsReported)
