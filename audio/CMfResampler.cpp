@@ -3,9 +3,10 @@
 #include <initguid.h>
 #include <mfapi.h>
 #include <mferror.h>
-#include <mftransform.h>
 #include <wmcodecdsp.h>
 #include <string.h>
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -13,7 +14,7 @@ const DWORD OUTPUT_BUFFER_BYTES = 256 * 1024;
 
 HRESULT SetFloatType(IMFTransform* transform, bool input, DWORD rate)
 {
-    IMFMediaType* type = nullptr;
+    ComPtr<IMFMediaType> type;
     HRESULT hr = MFCreateMediaType(&type);
     if (FAILED(hr))
         return hr;
@@ -25,42 +26,34 @@ HRESULT SetFloatType(IMFTransform* transform, bool input, DWORD rate)
     type->SetUINT32(MF_MT_AUDIO_AVG_BYTES_PER_SECOND, rate * sizeof(float));
     type->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 32);
     type->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE);
-    hr = input ? transform->SetInputType(0, type, 0) : transform->SetOutputType(0, type, 0);
-    type->Release();
-    return hr;
+    return input ? transform->SetInputType(0, type.Get(), 0) : transform->SetOutputType(0, type.Get(), 0);
 }
 
-HRESULT MakeSample(DWORD bytes, IMFSample** sample, IMFMediaBuffer** buffer)
+HRESULT MakeSample(DWORD bytes, ComPtr<IMFSample>* sample, ComPtr<IMFMediaBuffer>* buffer)
 {
-    HRESULT hr = MFCreateSample(sample);
-    if (FAILED(hr))
-        return hr;
-    hr = MFCreateMemoryBuffer(bytes, buffer);
+    HRESULT hr = MFCreateSample(sample->ReleaseAndGetAddressOf());
     if (SUCCEEDED(hr))
-        hr = (*sample)->AddBuffer(*buffer);
+        hr = MFCreateMemoryBuffer(bytes, buffer->ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr))
+        hr = (*sample)->AddBuffer(buffer->Get());
     return hr;
 }
 
 } // namespace
 
-CMfResampler::CMfResampler()
-    : comJoined_(false), mfStarted_(false), transform_(nullptr), outSample_(nullptr), outBuffer_(nullptr)
+// A thread that already chose its apartment keeps it; only a join of our own
+// is undone.
+HRESULT CMfResampler::CPlatformScope::Begin()
 {
+    End();
+    comJoined_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    HRESULT hr = MFStartup(MF_VERSION, MFSTARTUP_LITE);
+    mfStarted_ = SUCCEEDED(hr);
+    return hr;
 }
 
-CMfResampler::~CMfResampler() { Release(); }
-
-void CMfResampler::Release()
+void CMfResampler::CPlatformScope::End()
 {
-    if (outBuffer_)
-        outBuffer_->Release();
-    if (outSample_)
-        outSample_->Release();
-    if (transform_)
-        transform_->Release();
-    outBuffer_ = nullptr;
-    outSample_ = nullptr;
-    transform_ = nullptr;
     if (mfStarted_)
         MFShutdown();
     if (comJoined_)
@@ -69,28 +62,34 @@ void CMfResampler::Release()
     comJoined_ = false;
 }
 
+CMfResampler::CMfResampler() {}
+
+CMfResampler::~CMfResampler() { Release(); }
+
+void CMfResampler::Release()
+{
+    outBuffer_.Reset();
+    outSample_.Reset();
+    transform_.Reset();
+    platform_.End();
+}
+
 HRESULT CMfResampler::Open(DWORD inputRate, DWORD outputRate)
 {
     Release();
-    // A thread that already chose its apartment keeps it; only a join of our
-    // own is undone.
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    comJoined_ = SUCCEEDED(hr);
-    hr = MFStartup(MF_VERSION, MFSTARTUP_LITE);
-    if (FAILED(hr))
-        return hr;
-    mfStarted_ = true;
-    hr = CoCreateInstance(CLSID_CResamplerMediaObject, nullptr, CLSCTX_INPROC_SERVER, IID_IMFTransform,
-                          reinterpret_cast<void**>(&transform_));
-    if (FAILED(hr))
-        return hr;
-    hr = SetFloatType(transform_, true, inputRate);
+    HRESULT hr = platform_.Begin();
     if (SUCCEEDED(hr))
-        hr = SetFloatType(transform_, false, outputRate);
+        hr = CoCreateInstance(CLSID_CResamplerMediaObject, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&transform_));
+    if (SUCCEEDED(hr))
+        hr = SetFloatType(transform_.Get(), true, inputRate);
+    if (SUCCEEDED(hr))
+        hr = SetFloatType(transform_.Get(), false, outputRate);
     if (SUCCEEDED(hr))
         hr = MakeSample(OUTPUT_BUFFER_BYTES, &outSample_, &outBuffer_);
     if (SUCCEEDED(hr))
         hr = transform_->ProcessMessage(MFT_MESSAGE_NOTIFY_BEGIN_STREAMING, 0);
+    if (FAILED(hr))
+        Release();
     return hr;
 }
 
@@ -100,8 +99,8 @@ HRESULT CMfResampler::Process(const float* samples, DWORD count, std::vector<flo
         return E_UNEXPECTED;
     if (count == 0)
         return S_OK;
-    IMFSample* sample = nullptr;
-    IMFMediaBuffer* buffer = nullptr;
+    ComPtr<IMFSample> sample;
+    ComPtr<IMFMediaBuffer> buffer;
     const DWORD bytes = count * sizeof(float);
     HRESULT hr = MakeSample(bytes, &sample, &buffer);
     BYTE* data = nullptr;
@@ -113,11 +112,7 @@ HRESULT CMfResampler::Process(const float* samples, DWORD count, std::vector<flo
         hr = buffer->SetCurrentLength(bytes);
     }
     if (SUCCEEDED(hr))
-        hr = transform_->ProcessInput(0, sample, 0);
-    if (buffer)
-        buffer->Release();
-    if (sample)
-        sample->Release();
+        hr = transform_->ProcessInput(0, sample.Get(), 0);
     return SUCCEEDED(hr) ? Pull(out) : hr;
 }
 
@@ -135,7 +130,7 @@ HRESULT CMfResampler::Pull(std::vector<float>* out)
     for (;;) {
         outBuffer_->SetCurrentLength(0);
         MFT_OUTPUT_DATA_BUFFER output = {};
-        output.pSample = outSample_;
+        output.pSample = outSample_.Get();
         DWORD status = 0;
         HRESULT hr = transform_->ProcessOutput(0, 1, &output, &status);
         if (output.pEvents)

@@ -4,12 +4,10 @@
 // Foundation for its lifetime.
 #pragma once
 #include <windows.h>
+#include <mftransform.h>
+#include <wrl/client.h>
 
 #include <vector>
-
-struct IMFTransform;
-struct IMFSample;
-struct IMFMediaBuffer;
 
 class CMfResampler {
 public:
@@ -25,12 +23,27 @@ public:
     HRESULT Drain(std::vector<float>* out);
 
 private:
+    // COM and Media Foundation for this thread, undone when it goes; declared
+    // first, so that it goes after every object of theirs.
+    class CPlatformScope {
+    public:
+        CPlatformScope() = default;
+        ~CPlatformScope() { End(); }
+        CPlatformScope(const CPlatformScope&) = delete;
+        CPlatformScope& operator=(const CPlatformScope&) = delete;
+        HRESULT Begin();
+        void End();
+
+    private:
+        bool comJoined_ = false;
+        bool mfStarted_ = false;
+    };
+
     HRESULT Pull(std::vector<float>* out);
     void Release();
 
-    bool comJoined_;
-    bool mfStarted_;
-    IMFTransform* transform_;
-    IMFSample* outSample_;        // reused for every output
-    IMFMediaBuffer* outBuffer_;
+    CPlatformScope platform_;
+    Microsoft::WRL::ComPtr<IMFTransform> transform_;
+    Microsoft::WRL::ComPtr<IMFSample> outSample_;  // reused for every output
+    Microsoft::WRL::ComPtr<IMFMediaBuffer> outBuffer_;
 };
