@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <mmreg.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -195,16 +196,17 @@ TEST_F(GreetingConversionFlow, ConvertedFileBecomesTheGreeting)
     EXPECT_EQ(check.GetDuration(), 2480u) << "2.5 s in whole 40 ms units";
     check.Close();
 
-    // The player takes it: its format and length show.
-    std::thread listen([&] { ui->Click(IDC_LISTEN); });
+    // The player takes it, shows its format and length, and plays it.
+    PostMessageA(ui->Item(IDC_LISTEN), BM_CLICK, 0, 0);
     HWND player = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (player = FindWindowA("#32770", Ansi("Сообщение").c_str())) != nullptr; }));
-    if (player) {
-        EXPECT_TRUE(WaitFor([&] { return ItemText(player, IDC_FORMAT_NAME) == "PCM"; }));
-        EXPECT_EQ(ItemText(player, IDC_TOTAL_TIME), "00:00:02[480] ");
-        PostMessageA(player, WM_COMMAND, IDOK, 0);
-    }
-    listen.join();
+    ASSERT_TRUE(WaitFor([&] { return (player = FindWindowA("#32770", Ansi("Сообщение").c_str())) != nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return ItemText(player, IDC_FORMAT_NAME) == "PCM"; }));
+    EXPECT_EQ(ItemText(player, IDC_TOTAL_TIME), "00:00:02[480] ");
+    PostMessageA(GetDlgItem(player, IDC_PLAY_PAUSE), BM_CLICK, 0, 0);
+    HWND position = GetDlgItem(player, IDC_POSITION_BAR);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(position, TBM_GETPOS, 0, 0) > 10; }));
+    PostMessageA(player, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(player); }, 15000));
 }
 
 TEST_F(GreetingConversionFlow, TheSourceCannotBeTheTarget)
