@@ -40,6 +40,15 @@ DWORD CGreetingConverter::Probe(const char* source)
 DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD targetTag,
                                   const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
 {
+    DWORD code = Run(source, target, targetTag, cancel, progress);
+    if (code != 0)
+        writer_.Discard();  // nothing is left behind
+    return code;
+}
+
+DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targetTag,
+                              const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
+{
     CWaveSource wave;
     DWORD code = wave.Open(source);
     if (code != 0)
@@ -58,7 +67,7 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
 
     while (code == 0) {
         if (cancel && cancel->load())
-            return ERROR_CANCELLED;  // the writer deletes its temporary
+            return ERROR_CANCELLED;
         const float* samples = nullptr;
         DWORD count = 0;
         code = wave.Read(&samples, &count);

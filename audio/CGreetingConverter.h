@@ -36,6 +36,8 @@ public:
                   const std::function<void(int)>& progress);
 
 private:
+    DWORD Run(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
+              const std::function<void(int)>& progress);
     DWORD OpenEncoder(WORD targetTag);
     DWORD Resample(const float* samples, DWORD count, bool last);
     ULONGLONG ExpectedSamples() const;

@@ -21,10 +21,11 @@ public:
     DWORD Write(const BYTE* data, DWORD size);
     // Completes the header (samples: the fact chunk's count) and replaces the target.
     DWORD Commit(DWORD samples);
+    // Closes and deletes the temporary; the target stays as it was.
+    void Discard();
 
 private:
     DWORD WriteHeader(DWORD samples);
-    void Discard();
 
     ScopedHandle file_;
     char target_[TEXT_SIZE];
