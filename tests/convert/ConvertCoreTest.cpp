@@ -26,6 +26,7 @@ const int SAMPLES_PER_STEP = 160;  // 20 ms at 8000 Hz
 struct Played {
     bool accepted = false;
     WORD tag = 0;
+    DWORD dataOffset = 0;
     std::vector<short> pcm;
     std::vector<BYTE> coded;
 };
@@ -39,6 +40,7 @@ Played Play(const std::string& path)
         return played;
     played.tag = voice.GetHeader().formatTag;
     DWORD offset = voice.GetDataOffset();
+    played.dataOffset = offset;
     DWORD size = voice.GetHeader().dataSize;
     voice.Close();
     std::string bytes = ReadFileBytes(path);
@@ -104,6 +106,8 @@ TEST(GreetingConverter, EveryKindIntoEveryFormat)
             Played played = Play(target);
             ASSERT_TRUE(played.accepted) << row.file << " to tag " << tag;
             EXPECT_EQ(played.tag, tag) << row.file;
+            // The layouts sox writes: fmt 16 for PCM, 18 and a fact chunk for G.711, 20 and fact for GSM.
+            EXPECT_EQ(played.dataOffset, tag == WAVE_FORMAT_PCM ? 44u : tag == WAVE_FORMAT_GSM610 ? 60u : 58u);
             long want = (long)(row.seconds * 8000 + 0.5);
             EXPECT_NEAR((long)played.pcm.size(), want, SAMPLES_PER_STEP) << row.file << " to tag " << tag;
         }
