@@ -51,7 +51,8 @@ float Sample(const BYTE* p, WORD bytes, bool isFloat)
 } // namespace
 
 CWaveSource::CWaveSource()
-    : fmtSize_(0), framesLeft_(MAXULONGLONG), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0), pieceBytes_(0), dataBytes_(0), bytesRead_(0)
+    : fmtSize_(0), framesLeft_(MAXULONGLONG), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0),
+      pieceBytes_(0), dataBytes_(0), bytesRead_(0)
 {
 }
 
@@ -70,6 +71,10 @@ DWORD CWaveSource::Open(const char* fileName)
         format.nBlockAlign == 0 || format.nBlockAlign > MAX_BLOCK_BYTES)
         return ERROR_BAD_FORMAT;
     sampleRate_ = format.nSamplesPerSec;
+    // Whole blocks at a time; a block larger than a piece is a piece.
+    pieceBytes_ = PIECE_BYTES - PIECE_BYTES % format.nBlockAlign;
+    if (pieceBytes_ == 0)
+        pieceBytes_ = format.nBlockAlign;
     if (!SetDirect(format)) {
         error = OpenCodec();
         if (error != 0)
@@ -91,9 +96,6 @@ DWORD CWaveSource::Open(const char* fileName)
     // samples are sound and how many pad the last block.
     framesLeft_ = useCodec_ && data.hasFact && data.factSamples ? data.factSamples : MAXULONGLONG;
     bytesRead_ = 0;
-    pieceBytes_ = PIECE_BYTES - PIECE_BYTES % format.nBlockAlign;
-    if (pieceBytes_ == 0)
-        pieceBytes_ = format.nBlockAlign;
     piece_.assign(pieceBytes_, 0);
     return 0;
 }
@@ -160,10 +162,7 @@ DWORD CWaveSource::OpenCodec()
     if (acmFormatSuggest(nullptr, format, &pcm_, sizeof pcm_,
                          ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_WBITSPERSAMPLE) != 0)
         return ERROR_BAD_FORMAT;
-    DWORD piece = PIECE_BYTES - PIECE_BYTES % format->nBlockAlign;
-    if (piece == 0)
-        piece = format->nBlockAlign;
-    if (codec_.Open(format, &pcm_, piece) != 0)
+    if (codec_.Open(format, &pcm_, pieceBytes_) != 0)
         return ERROR_BAD_FORMAT;
     if (pcm_.wBitsPerSample != 16 || pcm_.nChannels == 0 || pcm_.nBlockAlign != 2 * pcm_.nChannels)
         return ERROR_BAD_FORMAT;
