@@ -240,7 +240,7 @@ TEST(IvrRoundTrip, WrittenRecordsReadBack)
     for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
         original.slots[i].action = 1 + i % 3;
         if (original.slots[i].action != ACTION_DISCONNECT)
-            snprintf(original.slots[i].paramText[original.slots[i].action], CONFIG_TEXT_SIZE, "p%d\xFF", i);
+            snprintf(original.slots[i].paramText[original.slots[i].action], TEXT_SIZE, "p%d\xFF", i);
     }
     original.slots[SLOT_T].action = ACTION_MENU;
 

@@ -23,7 +23,7 @@ VoiceMenuConfig NewConfig()
     SetDefaults(&config);
     strcpy(config.greeting, "new.wav");
     config.slots[0].action = ACTION_DIAL;
-    strcpy(config.slots[0].paramText[ACTION_DIAL], std::string(200, '9').c_str());
+    strcpy(config.slots[0].paramText[ACTION_DIAL], std::string(IVR_PARAM_CHARS, '9').c_str());
     return config;
 }
 

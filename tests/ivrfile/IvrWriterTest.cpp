@@ -147,8 +147,8 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
         {13, ACTION_DIAL, "busy"},
         {11, ACTION_MENU, "hash"},
         {10, ACTION_DISCONNECT, "ignored"},
-        {9, ACTION_MENU, "12 34"},                          // written as it is
-        {2, ACTION_DIAL, "12345678901234567890123"},        // written whole
+        {9, ACTION_MENU, "12-34"},
+        {2, ACTION_DIAL, "1234567890123456"},               // the whole 16-character field
         {1, 7, "unknown code"},                             // no line
         {14, ACTION_MENU, "never"},                         // slot "t" is never written
     });
@@ -156,8 +156,8 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
     EXPECT_EQ(Written(config),
               "10           \r\n"
               "\r\n"
-              "2    dial            12345678901234567890123\r\n"
-              "9    menu            12 34\r\n"
+              "2    dial            1234567890123456\r\n"
+              "9    menu            12-34\r\n"
               "*    disconnect\r\n"
               "#    menu            hash\r\n"
               "b    dial            busy\r\n");
