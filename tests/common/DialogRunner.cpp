@@ -1,5 +1,7 @@
 #include "common/DialogRunner.h"
 
+#include "app/ScopedWin.h"
+
 #include <commctrl.h>
 
 #include <vector>
@@ -86,11 +88,8 @@ DWORD WINAPI UiThreadProc(void* ready)
 {
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    // Held until the process ends (see the header); the tests do not link ole32.
-    typedef HRESULT(WINAPI * OleInitializeProc)(void*);
-    if (HMODULE ole = LoadLibraryA("ole32.dll"))
-        if (auto init = reinterpret_cast<OleInitializeProc>(reinterpret_cast<void*>(GetProcAddress(ole, "OleInitialize"))))
-            init(nullptr);
+    // Held for the thread's whole life (see the header).
+    ScopedOle ole;
     g_hook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
     SetEvent(static_cast<HANDLE>(ready));
 

@@ -189,10 +189,10 @@ void ModalWatcher::Run()
             continue;
         }
         handled_.push_back(dialog);
-        // Let the dialog finish its initialisation before reading it.
-        for (int i = 0; i < 100 && !IsWindowEnabled(dialog); ++i)
+        // Let the dialog finish its initialisation before reading it: a dialog
+        // box shows its window only once WM_INITDIALOG has returned.
+        for (int i = 0; i < 100 && !(IsWindowEnabled(dialog) && IsWindowVisible(dialog)); ++i)
             Sleep(10);
-        Sleep(20);
 
         SeenDialog seen;
         seen.kind = GetDlgItem(dialog, kFileNameId) ? SeenDialog::FileDialog : SeenDialog::MessageBox;

@@ -120,6 +120,32 @@ TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
     }
 }
 
+TEST_F(Greeting, NameWithABlankIsRefusedAndTheGreetingStays)
+{
+    // The .ivr file drops every blank of the greeting's name: the IVR system
+    // would look for a file that does not exist.
+    std::string accepted = Fixture("pcm_tone_300ms.wav");
+    ChooseAccepted(accepted);
+    std::string path = Write(Ansi("Приветствие отдела.wav").c_str(), ReadFileBytes(accepted));
+
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    watcher.Press(IDOK);
+    watcher.CancelFile();
+    ui->Click(IDC_CHOOSE_GREETING);
+    ASSERT_TRUE(watcher.WaitAllAnswered());
+    std::vector<SeenDialog> seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(Utf8(seen[1].text),
+              Utf8(Ansi("Файл [") + path +
+                   Ansi("] не может быть выбран как приветствие: в имени файла приветствия есть пробел.\n"
+                        "Файл конфигурации IVR не сохранил бы это имя без изменений. Переименуйте файл или "
+                        "выберите другой.")));
+    EXPECT_TRUE(seen[1].hasIcon);
+    EXPECT_EQ(seen[2].kind, SeenDialog::FileDialog);
+    EXPECT_EQ(ui->Text(IDC_GREETING), accepted);
+}
+
 TEST_F(Greeting, ClearEmptiesTheGreetingAndMarksTheChange)
 {
     std::string ivr = Write("menu.ivr", "10   hello.wav\r\n\r\n-    disconnect\r\n");
