@@ -1,5 +1,8 @@
 #include "common/TestUtil.h"
 
+#include <gtest/gtest.h>
+#include <string.h>
+
 #include <vector>
 
 namespace {
@@ -126,4 +129,28 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
     return CloseHandle(file) && ok && written == bytes.size();
+}
+
+std::string FixturePath(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
+
+std::string FixtureBytes(const char* name)
+{
+    std::string bytes = ReadFileBytes(FixturePath(name));
+    EXPECT_FALSE(bytes.empty()) << "fixture " << name << " is missing";
+    return bytes;
+}
+
+std::vector<std::string> ListFiles(const std::string& dir, const char* pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\" + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Converts a UTF-8 literal of the test source to the ANSI code page (1251), the
 // encoding in which the program's A functions hand out texts.
@@ -41,3 +42,11 @@ private:
 // Whole-file helpers for fixtures and results.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A file made by scripts/make-fixtures: its path, and its bytes (empty, with a
+// test failure, when it is missing).
+std::string FixturePath(const char* name);
+std::string FixtureBytes(const char* name);
+
+// Names of a folder's entries that match pattern, without "." and "..".
+std::vector<std::string> ListFiles(const std::string& dir, const char* pattern = "*");

@@ -199,15 +199,7 @@ TEST(IvrWriter, SavingReplacesTheOldFileAndLeavesNothingElse)
     EXPECT_EQ(ReadFileBytes(path), "20   x.wav\r\n\r\n3    menu            m\r\n");
     EXPECT_TRUE(watcher.Seen().empty());
 
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(dir.File("*").c_str(), &found);
-    std::vector<std::string> names;
-    do {
-        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    EXPECT_EQ(names, std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
 }
 
 TEST(IvrWriter, ReaderThatSharesEverythingNeverCostsTheContent)
