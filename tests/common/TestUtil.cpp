@@ -105,30 +105,12 @@ TempDir::TempDir(const char* name)
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
-std::string ReadFileBytes(const std::string& path)
+std::string SystemErrorText(DWORD code)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    return CloseHandle(file) && ok && written == bytes.size();
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                   sizeof text - 1, nullptr);
+    return text;
 }
 
 std::string FixturePath(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
@@ -138,19 +120,4 @@ std::string FixtureBytes(const char* name)
     std::string bytes = ReadFileBytes(FixturePath(name));
     EXPECT_FALSE(bytes.empty()) << "fixture " << name << " is missing";
     return bytes;
-}
-
-std::vector<std::string> ListFiles(const std::string& dir, const char* pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\" + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
 }

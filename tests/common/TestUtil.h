@@ -3,7 +3,8 @@
 #include <windows.h>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "common/FileBytes.h"
 
 // Converts a UTF-8 literal of the test source to the ANSI code page (1251), the
 // encoding in which the program's A functions hand out texts.
@@ -22,6 +23,9 @@ void PumpMessages();
 std::string WindowText(HWND hwnd);
 std::string ItemText(HWND dialog, int id);
 
+// The system's own text for an error code, asked of the system directly.
+std::string SystemErrorText(DWORD code);
+
 // An environment value set by scripts/wine-run (ORLENTA_FIXTURES, ORLENTA_TMP, ...).
 std::string EnvPath(const char* name);
 
@@ -39,14 +43,8 @@ private:
     std::string path_;
 };
 
-// Whole-file helpers for fixtures and results.
-std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // A file made by scripts/make-fixtures: its path, and its bytes (empty, with a
 // test failure, when it is missing).
 std::string FixturePath(const char* name);
 std::string FixtureBytes(const char* name);
-
-// Names of a folder's entries that match pattern, without "." and "..".
-std::vector<std::string> ListFiles(const std::string& dir, const char* pattern = "*");
