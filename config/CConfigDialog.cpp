@@ -63,12 +63,15 @@ char* CurrentParam(CommandSlot* slot)
     return slot->paramText[slot->action];
 }
 
-// The parameter field refuses a typed or pasted blank with a beep, as the edit
-// control itself answers a keystroke past its limit: the .ivr file drops every
+// The parameter field refuses a typed or pasted blank: the .ivr file drops every
 // blank of a parameter, so what the field showed would not be what was saved.
+// The refusal is a beep, not a balloon tip: balloons need version 6 of the
+// common controls, and Wine's edit control shows none.
 LRESULT CALLBACK ParameterEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (message == WM_CHAR && IsBlank(static_cast<char>(wParam))) {
+    // Enter and the other control keys belong to the dialog manager; only the
+    // space is a blank that can be typed.
+    if (message == WM_CHAR && wParam == ' ') {
         MessageBeep(MB_OK);
         return 0;
     }
