@@ -126,6 +126,8 @@ TEST(IvrWriter, HeaderForms)
         const char* greeting;
         const char* header;
     };
+    const std::string greeting1251 = Ansi("привет.wav");
+    const std::string header1251 = "03   " + greeting1251 + "\r\n\r\n";
     const Case cases[] = {
         {10, "hello.wav", "10   hello.wav\r\n\r\n"},
         {5, "D:\\ivr\\greet.wav", "05   greet.wav\r\n\r\n"},
@@ -133,7 +135,7 @@ TEST(IvrWriter, HeaderForms)
         {7, "D:\\my.dir\\hello", "07   hello.\r\n\r\n"},         // no extension: the full stop stays
         {100, "a.b.wav", "100   a.b.wav\r\n\r\n"},
         {60, "D:\\ivr\\.wav", "60           \r\n\r\n"},         // empty name part: no greeting
-        {3, "\xEF\xF0\xE8\xE2\xE5\xF2.wav", "03   \xEF\xF0\xE8\xE2\xE5\xF2.wav\r\n\r\n"},  // bytes as they are
+        {3, greeting1251.c_str(), header1251.c_str()},  // bytes as they are
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.greeting);
