@@ -1,10 +1,10 @@
 #include "common/DialogRunner.h"
 
-#include "app/ScopedWin.h"
-
+#include <atomic>
 #include <vector>
 
 #include "app/CBaseDialog.h"
+#include "app/ScopedWin.h"
 #include "common/TestUtil.h"
 
 // The state of one dialog run, shared by its runner and the UI thread (which
@@ -12,10 +12,10 @@
 struct DialogRunner::Job {
     std::function<INT_PTR()> body;
     INT_PTR result = 0;
-    volatile LONG started = 0;
-    volatile LONG ended = 0;
-    volatile LONG flushSeen = 0;
-    HWND volatile dialog = nullptr;
+    std::atomic<bool> started{false};    // written by the UI thread
+    std::atomic<bool> ended{false};      // written by the UI thread
+    std::atomic<LONG> flushSeen{0};      // written by the UI thread: the last marker its dialog loop took
+    std::atomic<HWND> dialog{nullptr};   // written by the test thread once the dialog shows
 };
 
 namespace {
@@ -71,8 +71,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         // A flush marker counts only when the dialog's own loop takes it:
         // under a message box or file dialog the dialog is disabled.
-        if (msg->message == FlushMessage() && g_current->dialog && IsWindowEnabled(g_current->dialog))
-            InterlockedExchange(&g_current->flushSeen, static_cast<LONG>(msg->wParam));
+        if (msg->message == FlushMessage() && g_current->dialog && IsWindowEnabled(g_current->dialog.load()))
+            g_current->flushSeen = static_cast<LONG>(msg->wParam);
         if (msg->message == EndAllMessage()) {
             std::vector<HWND> dialogs = VisibleDialogs(GetCurrentThreadId());
             for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
@@ -96,10 +96,10 @@ DWORD WINAPI UiThreadProc(void* ready)
             auto* held = reinterpret_cast<std::shared_ptr<DialogRunner::Job>*>(msg.lParam);
             DialogRunner::Job* job = held->get();
             g_current = job;
-            InterlockedExchange(&job->started, 1);
+            job->started = true;
             job->result = job->body();
             g_current = nullptr;
-            InterlockedExchange(&job->ended, 1);
+            job->ended = true;
             delete held;
             continue;
         }

@@ -86,7 +86,7 @@ ModalWatcher::ModalWatcher()
 
 ModalWatcher::~ModalWatcher()
 {
-    InterlockedExchange(&stop_, 1);
+    stop_ = true;
     // The thread may be answering a box of the test thread: keep pumping. It
     // ends by itself, at the latest kStopGraceMs after being told to stop.
     while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
