@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "app/CBaseDialog.h"
+#include "app/TextSize.h"
 #include "audio/CPlaybackListener.h"
 
 class CVoiceFile;
@@ -17,7 +18,6 @@ struct TrackBarColor {
     int blue;
 };
 
-const int PLAYER_NAME_SIZE = 256;
 const int PLAYER_VOLUME_LEVELS = 256;
 const int PLAYER_INITIAL_VOLUME = 100;
 const DWORD PLAYER_STEP_MS = 20;            // one position of the position bar
@@ -48,6 +48,7 @@ public:
     bool OnInitDialog() override;
     bool OnClose() override;
     void OnCommand(HWND hwnd, int id, HWND control, int code) override;
+    void OnHScroll(HWND bar, int code, int thumb) override;
 
     // What the playback engine and the reader thread call.
     HWND GetStepWindow() override;
@@ -84,7 +85,7 @@ private:
     void FillColorTable();
 
     CVoiceFile* voiceFile;
-    char fileName[PLAYER_NAME_SIZE];
+    char fileName[TEXT_SIZE];
     bool playing;
     bool paused;
     volatile bool seekPending;      // cleared by the reader thread too

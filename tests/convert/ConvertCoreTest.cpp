@@ -11,6 +11,7 @@
 #include "audio/CGreetingConverter.h"
 #include "audio/CVoiceFile.h"
 #include "common/G711Reference.h"
+#include "common/FileBytes.h"
 #include "common/TestUtil.h"
 #include "common/WavBytes.h"
 #include "convert/ConvertFiles.h"
@@ -94,7 +95,7 @@ TEST(GreetingConverter, EveryKindIntoEveryFormat)
     };
     TempDir dir("convert_kinds");
     for (const Row& row : rows) {
-        std::string source = Fixture(row.file);
+        std::string source = FixturePath(row.file);
         if (CGreetingConverter::Probe(source.c_str()) != 0) {
             EXPECT_TRUE(row.optional) << row.file << " is not decodable";
             printf("[ note ] %s: no codec installed, not converted\n", row.file);
@@ -121,9 +122,9 @@ TEST(GreetingConverterQuality, SpeechBandsMatchSox)
     TempDir dir("convert_speech");
     for (const char* name : {"conv_speech_44100_s16", "conv_speech_48000_s24"}) {
         std::string target = dir.File("speech.wav");
-        ASSERT_EQ(Convert(Fixture((std::string(name) + ".wav").c_str()), target, WAVE_FORMAT_PCM), 0u);
+        ASSERT_EQ(Convert(FixturePath((std::string(name) + ".wav").c_str()), target, WAVE_FORMAT_PCM), 0u);
         std::vector<short> ours = Play(target).pcm;
-        std::vector<short> sox = SamplesOf(ReadFileBytes(Fixture((std::string(name) + ".ref.s16le").c_str())));
+        std::vector<short> sox = SamplesOf(ReadFileBytes(FixturePath((std::string(name) + ".ref.s16le").c_str())));
         ASSERT_FALSE(sox.empty());
         EXPECT_NEAR((double)ours.size(), (double)sox.size(), SAMPLES_PER_STEP) << name;
         printf("[ figure ] %s: %zu samples, sox %zu; sample for sample %.1f dB SNR against sox\n", name,
@@ -140,13 +141,13 @@ TEST(GreetingConverterQuality, ToneKeepsItsLevelAndAliasIsGone)
 {
     TempDir dir("convert_tones");
     std::string target = dir.File("tone.wav");
-    ASSERT_EQ(Convert(Fixture("conv_tone1k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
+    ASSERT_EQ(Convert(FixturePath("conv_tone1k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
     double level = ToneLevelDb(Play(target).pcm, 1000);
     const double input = 20 * log10(0.5);  // sox wrote it at half scale
     printf("[ figure ] 1 kHz tone: %.3f dBFS in, %.3f dBFS out\n", input, level);
     EXPECT_NEAR(level, input, 0.5);
 
-    ASSERT_EQ(Convert(Fixture("conv_tone6k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
+    ASSERT_EQ(Convert(FixturePath("conv_tone6k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
     double alias = ToneLevelDb(Play(target).pcm, 2000);
     printf("[ figure ] 6 kHz tone at 44.1 kHz: its 2 kHz alias %.1f dB under the 1 kHz tone\n", level - alias);
     EXPECT_GE(level - alias, 60.0);
@@ -156,8 +157,8 @@ TEST(GreetingConverterQuality, DecodingOnlyMatchesFfmpeg)
 {
     TempDir dir("convert_ima");
     std::string target = dir.File("ima.wav");
-    ASSERT_EQ(Convert(Fixture("conv_ima_8000_1.wav"), target, WAVE_FORMAT_PCM), 0u);
-    std::vector<short> ffmpeg = SamplesOf(ReadFileBytes(Fixture("conv_ima_8000_1.s16le")));
+    ASSERT_EQ(Convert(FixturePath("conv_ima_8000_1.wav"), target, WAVE_FORMAT_PCM), 0u);
+    std::vector<short> ffmpeg = SamplesOf(FixtureBytes("conv_ima_8000_1.s16le"));
     double snr = SnrDb(ffmpeg, Play(target).pcm);
     printf("[ figure ] IMA ADPCM decoded against ffmpeg: SNR %.1f dB\n", snr);
     EXPECT_GE(snr, 40.0);
@@ -169,7 +170,7 @@ TEST(GreetingConverterQuality, DecodingOnlyMatchesFfmpeg)
 TEST(GreetingConverterQuality, EncodersMatchIndependentReferences)
 {
     TempDir dir("convert_coders");
-    std::string source = Fixture("conv_speech_8000.wav");
+    std::string source = FixturePath("conv_speech_8000.wav");
     ASSERT_EQ(Convert(source, dir.File("pcm.wav"), WAVE_FORMAT_PCM), 0u);
     std::vector<short> pcm = Play(dir.File("pcm.wav")).pcm;
     ASSERT_FALSE(pcm.empty());
@@ -199,7 +200,7 @@ TEST(GreetingConverterQuality, EncodersMatchIndependentReferences)
 
     ASSERT_EQ(Convert(source, dir.File("gsm.wav"), WAVE_FORMAT_GSM610), 0u);
     double ours = SnrDb(pcm, Play(dir.File("gsm.wav")).pcm);
-    double reference = SnrDb(pcm, SamplesOf(ReadFileBytes(Fixture("conv_speech_8000.gsm.s16le"))));
+    double reference = SnrDb(pcm, SamplesOf(FixtureBytes("conv_speech_8000.gsm.s16le")));
     printf("[ figure ] GSM 6.10: SNR %.2f dB, sox and ffmpeg %.2f dB\n", ours, reference);
     EXPECT_GE(ours, reference - 1.0);
 }
@@ -238,7 +239,7 @@ TEST(GreetingConverterRobustness, HostileHeadersAreRefused)
         ASSERT_TRUE(WriteFileBytes(source, row.bytes));
         EXPECT_NE(CGreetingConverter::Probe(source.c_str()), 0u) << row.what;
         EXPECT_NE(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), 0u) << row.what;
-        EXPECT_EQ(FilesIn(dir.Path()).size(), 1u) << row.what << ": something was left behind";
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << row.what << ": something was left behind";
     }
 }
 
@@ -249,7 +250,7 @@ TEST(GreetingConverterRobustness, MoreThanFourGigabytesOfDataIsRefused)
     if (!WriteSparseWav(source, PcmFmt(), 0xFFFFFFFFu, 0x120000000ULL))  // 4.5 GB
         GTEST_SKIP() << "this file system cannot hold a 4.5 GB file";
     EXPECT_EQ(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), (DWORD)ERROR_FILE_TOO_LARGE);
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
 // A read-only target, a target another program holds open, and a cancelled
@@ -257,7 +258,7 @@ TEST(GreetingConverterRobustness, MoreThanFourGigabytesOfDataIsRefused)
 TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
 {
     TempDir dir("convert_faults");
-    std::string source = Fixture("conv_s16_44100_2.wav");
+    std::string source = FixturePath("conv_s16_44100_2.wav");
     std::string target = dir.File("greeting.wav");
     const std::string old = "old greeting";
 
@@ -272,7 +273,7 @@ TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
     EXPECT_EQ(Convert(source, target, WAVE_FORMAT_PCM), (DWORD)ERROR_ACCESS_DENIED);
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 
     {
         HANDLE lock = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -282,10 +283,10 @@ TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
         EXPECT_NE(code, 0u) << "a target held open without sharing was replaced";
     }
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 
     std::atomic<bool> cancel(true);
     EXPECT_EQ(Convert(source, target, WAVE_FORMAT_GSM610, &cancel), (DWORD)ERROR_CANCELLED);
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }

@@ -13,6 +13,7 @@
 #include "audio/CVoiceFile.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
+#include "common/FileBytes.h"
 #include "common/TestUtil.h"
 #include "common/WavBytes.h"
 #include "config/CConfigDialog.h"
@@ -95,7 +96,7 @@ protected:
     std::string Copy(const char* fixture, const char* name)
     {
         std::string path = dir.File(name);
-        EXPECT_TRUE(CopyFileA(Fixture(fixture).c_str(), path.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(FixturePath(fixture).c_str(), path.c_str(), FALSE));
         return path;
     }
 
@@ -138,7 +139,7 @@ TEST_F(GreetingConversionFlow, OnlyAConvertibleFileIsOfferedAndNoGoesOnAsBefore)
         EXPECT_EQ(ui->Text(IDC_GREETING), "");
         EXPECT_FALSE(ui->Enabled(IDC_SAVE));
     }
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 3u) << "nothing was written";
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 3u) << "nothing was written";
 }
 
 TEST_F(GreetingConversionFlow, CancelInTheSaveDialogWritesNothing)
@@ -154,7 +155,7 @@ TEST_F(GreetingConversionFlow, CancelInTheSaveDialogWritesNothing)
     ASSERT_TRUE(watcher.WaitAllAnswered());
     EXPECT_EQ(watcher.Seen().size(), 5u);
     EXPECT_EQ(ui->Text(IDC_GREETING), "");
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
 // The save dialog opens in the source's folder with a name without blanks,
@@ -229,7 +230,7 @@ TEST_F(GreetingConversionFlow, TheSourceCannotBeTheTarget)
                                       "].\nВыберите другое имя.");
     EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
     EXPECT_EQ(ReadFileBytes(source), before);
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
 // A read-only target and a target another program holds open: the system's
@@ -264,7 +265,7 @@ TEST_F(GreetingConversionFlow, TargetThatCannotBeReplacedIsReported)
         EXPECT_EQ(Utf8(seen[4].text).find("Ошибка при преобразовании файла [" + Utf8(source) + "]\nОшибка: "), 0u)
             << Utf8(seen[4].text);
         EXPECT_EQ(ReadFileBytes(target), old);
-        EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 2u);
         EXPECT_EQ(ui->Text(IDC_GREETING), "");
     }
 }
@@ -304,6 +305,6 @@ TEST_F(GreetingConversionFlow, CancelDuringALongConversionLeavesNothing)
     }
     EXPECT_TRUE(watcher.WaitAllAnswered(60000));
     choose.join();
-    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u) << "only the source is left";
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << "only the source is left";
     EXPECT_EQ(ui->Text(IDC_GREETING), "");
 }

@@ -23,7 +23,6 @@ const DWORD PLAYBACK_TIMEOUT_MS = 30000;
 const size_t MAX_RESUME_GAP = 80;
 const size_t MAX_RESUME_REPEAT = REFILL_BYTES / 2;
 
-std::string Fixture(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
 
 // Decoded sound of a message fixture, as the device should receive it at
 // full volume, before padding.
@@ -45,7 +44,7 @@ Samples Slice(const Samples& s, size_t from, size_t count)
 // The data chunk of a fixture whose layout the fixture script states.
 std::string DataBytes(const char* name, size_t offset, size_t size)
 {
-    std::string bytes = ReadFileBytes(Fixture(name));
+    std::string bytes = ReadFileBytes(FixturePath(name));
     return bytes.size() >= offset + size ? bytes.substr(offset, size) : std::string();
 }
 
@@ -60,7 +59,7 @@ Samples DecodeG711(const char* name, short (*decode)(BYTE))
 }
 
 // GSM 6.10: ffmpeg's own decoder, independent of the codec under test.
-Samples DecodeGsm() { return ToSamples(ReadFileBytes(Fixture("gsm_tone_2500ms.s16le"))); }
+Samples DecodeGsm() { return ToSamples(ReadFileBytes(FixturePath("gsm_tone_2500ms.s16le"))); }
 
 size_t PaddedToSecond(size_t samples) { return (samples + SECOND_SAMPLES - 1) / SECOND_SAMPLES * SECOND_SAMPLES; }
 
@@ -126,7 +125,7 @@ TEST_P(FourFormats, MessageReachesTheDeviceExactlyAndPaddedToWholeSeconds)
     const MessageFixture& m = fixtures[GetParam()];
     ASSERT_FALSE(m.decoded.empty()) << m.name;
 
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture(m.name));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath(m.name));
     ASSERT_EQ(file->GetHeader().formatTag, m.tag);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped()) << m.name;
@@ -147,9 +146,9 @@ TEST(G711Reference, ItuDecodersAgreeWithTheFixtureTool)
 {
     // Guards the expected values above: sox decodes G.711 by the same formulas.
     EXPECT_EQ(DecodeG711("alaw_tone_2500ms.wav", AlawToPcm),
-              ToSamples(ReadFileBytes(Fixture("alaw_tone_2500ms.s16le"))));
+              ToSamples(ReadFileBytes(FixturePath("alaw_tone_2500ms.s16le"))));
     EXPECT_EQ(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm),
-              ToSamples(ReadFileBytes(Fixture("ulaw_tone_2500ms.s16le"))));
+              ToSamples(ReadFileBytes(FixturePath("ulaw_tone_2500ms.s16le"))));
     EXPECT_EQ(AlawToPcm(0xD5), 8);
     EXPECT_EQ(AlawToPcm(0xAA), 32256);
     EXPECT_EQ(MulawToPcm(0x80), 32124);
@@ -158,7 +157,7 @@ TEST(G711Reference, ItuDecodersAgreeWithTheFixtureTool)
 
 TEST_F(Playback, ShortMessageIsOneSecondOfSoundAndSilence)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     ASSERT_EQ(file->GetHeader().dataSize, 4800u);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped());
@@ -195,7 +194,7 @@ TEST_F(Playback, DataEndsAtTheDataSizeNotAtTheEndOfTheFile)
 
 TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));  // in the second second
 
@@ -245,7 +244,7 @@ TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
 
 TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
 
     // While playing: the device is closed when Stop answers.
@@ -281,7 +280,7 @@ TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 
 TEST_F(Playback, SeekForwardAndBackRestartsTheDeviceAtTheWholeSecond)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
 
     ASSERT_TRUE(file->Play());
@@ -309,7 +308,7 @@ TEST_F(Playback, SeekForwardAndBackRestartsTheDeviceAtTheWholeSecond)
 
 TEST_F(Playback, SeekBeyondTheEndEndsThePlayback)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(10));
     file->Seek(60);
@@ -323,7 +322,7 @@ TEST_F(Playback, SeekBeyondTheEndEndsThePlayback)
 
 TEST_F(Playback, SeekWhilePausedContinuesUnpausedFromTheTarget)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("ulaw_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("ulaw_tone_2500ms.wav"));
     Samples want = AtVolume(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm), DEFAULT_VOLUME16);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(10));
@@ -342,7 +341,7 @@ TEST_F(Playback, SeekWhilePausedContinuesUnpausedFromTheTarget)
 
 TEST_F(Playback, VolumeIsStoredBeforeTheDeviceOpensAndAnsweredByTheDevice)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     EXPECT_EQ(file->GetVolume(), 100u);
     EXPECT_EQ(file->SetVolume(200 * 256), 200u);
     EXPECT_EQ(file->GetVolume(), 200u);
@@ -362,7 +361,7 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 {
     // At the end of the data the engine waits until the device has handed back
     // every buffer: the last 20 ms blocks of the message reach the device.
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("alaw_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("alaw_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped());
     file.reset();
@@ -373,7 +372,7 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 
 TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     listener.SendOnStopped(true);  // as the dialog, the end is also a sent message
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
@@ -389,7 +388,7 @@ TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 
 TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("gsm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("gsm_tone_2500ms.wav"));
     listener.SendOnStopped(true);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
@@ -400,7 +399,7 @@ TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
 
 TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)
 {
-    CVoiceFile file(Fixture("pcm_tone_300ms.wav").c_str());
+    CVoiceFile file(FixturePath("pcm_tone_300ms.wav").c_str());
     file.SetPlayer(&listener);
     ASSERT_TRUE(file.Play());
     ASSERT_TRUE(WaitStopped());
