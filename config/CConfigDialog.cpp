@@ -519,7 +519,8 @@ void CConfigDialog::ChooseGreeting()
         char message[REJECTION_MESSAGE_SIZE] = {};
         CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
-        converted = CGreetingConversion(this).Offer(check, fileName);
+        converted = CGreetingConversion(this, [this](const char* name) { return GreetingNameFits(name); })
+                        .Offer(check, fileName);
     }
 }
 

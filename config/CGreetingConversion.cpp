@@ -50,7 +50,10 @@ bool SamePath(const char* a, const char* b)
 
 } // namespace
 
-CGreetingConversion::CGreetingConversion(CBaseDialog* owner) : owner_(owner) {}
+CGreetingConversion::CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits)
+    : owner_(owner), nameFits_(nameFits)
+{
+}
 
 CGreetingConversion::~CGreetingConversion() {}
 
@@ -104,7 +107,8 @@ bool CGreetingConversion::Ask(const char* source)
 }
 
 // The platform's save dialog in the source's folder, with its own overwrite
-// question; the source itself is refused as the target.
+// question; the source itself, and a name the .ivr file cannot hold, are
+// refused as the target before anything is written.
 bool CGreetingConversion::ChooseTarget(const char* source, char* target, WORD* tag)
 {
     HINSTANCE instance = owner_->GetResInstance();
@@ -134,12 +138,15 @@ bool CGreetingConversion::ChooseTarget(const char* source, char* target, WORD* t
         dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
         if (!GetSaveFileNameA(&dialog))
             return false;
-        if (!SamePath(source, target)) {
-            DWORD index = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= 4 ? dialog.nFilterIndex : 1;
-            *tag = FILTER_TAGS[index - 1];
-            return true;
+        if (SamePath(source, target)) {
+            ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
+            continue;
         }
-        ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
+        if (nameFits_ && !nameFits_(target))
+            continue;
+        DWORD index = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= 4 ? dialog.nFilterIndex : 1;
+        *tag = FILTER_TAGS[index - 1];
+        return true;
     }
 }
 

@@ -5,12 +5,16 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 class CBaseDialog;
 class CVoiceFile;
 
 class CGreetingConversion {
 public:
-    explicit CGreetingConversion(CBaseDialog* owner);
+    // nameFits: whether a greeting of that name can be kept, telling the
+    // operator why not; a target it refuses brings the save dialog back.
+    CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits);
     virtual ~CGreetingConversion();
     CGreetingConversion(const CGreetingConversion&) = delete;
     CGreetingConversion& operator=(const CGreetingConversion&) = delete;
@@ -29,4 +33,5 @@ private:
     void ShowText(UINT stringId, const char* name, UINT flags);
 
     CBaseDialog* owner_;
+    std::function<bool(const char*)> nameFits_;
 };

@@ -158,12 +158,12 @@ TEST_F(GreetingConversionFlow, CancelInTheSaveDialogWritesNothing)
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
-// The save dialog opens in the source's folder with a name without blanks,
-// offers the four formats with PCM chosen; the converted file becomes the
-// greeting and the player opens it.
+// The save dialog opens in the source's folder with the source's name and
+// "_8k", offers the four formats with PCM chosen; the converted file becomes
+// the greeting and the player plays it.
 TEST_F(GreetingConversionFlow, ConvertedFileBecomesTheGreeting)
 {
-    std::string source = Copy("conv_s16_44100_2.wav", "my greeting.wav");
+    std::string source = Copy("conv_s16_44100_2.wav", "greeting.44k.wav");
     std::string shownName;
     int fileTypes = 0;
     int chosenType = -1;
@@ -183,11 +183,11 @@ TEST_F(GreetingConversionFlow, ConvertedFileBecomesTheGreeting)
     std::vector<SeenDialog> seen = watcher.Seen();
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(Utf8(seen[3].caption), "Сохранить преобразованное сообщение");
-    EXPECT_EQ(shownName, "my_greeting_8k.wav");
+    EXPECT_EQ(shownName, "greeting.44k_8k.wav");
     EXPECT_EQ(fileTypes, 4);
     EXPECT_EQ(chosenType, 0);
 
-    std::string target = dir.File("my_greeting_8k.wav");
+    std::string target = dir.File("greeting.44k_8k.wav");
     ASSERT_TRUE(WaitFor([&] { return ui->Text(IDC_GREETING) == target; }));
     EXPECT_TRUE(ui->Enabled(IDC_SAVE));
     EXPECT_TRUE(ui->Enabled(IDC_LISTEN));
@@ -230,6 +230,27 @@ TEST_F(GreetingConversionFlow, TheSourceCannotBeTheTarget)
                                       "].\nВыберите другое имя.");
     EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
     EXPECT_EQ(ReadFileBytes(source), before);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+}
+
+TEST_F(GreetingConversionFlow, ATargetNameTheIvrFileCannotHoldIsRefusedBeforeWriting)
+{
+    std::string source = Copy("conv_s16_44100_2.wav", "stereo.wav");
+    ModalWatcher watcher;
+    watcher.ChooseFile(source);
+    watcher.Press(IDOK);
+    watcher.Press(IDYES);
+    watcher.ChooseFile(dir.File("new greeting.wav"));
+    watcher.Press(IDOK);   // the name has a blank
+    watcher.CancelFile();  // the save dialog again
+    watcher.CancelFile();  // the open dialog again
+    ui->Click(IDC_CHOOSE_GREETING);
+    ASSERT_TRUE(watcher.WaitAllAnswered());
+    std::vector<SeenDialog> seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 7u);
+    EXPECT_NE(Utf8(seen[4].text).find("в имени файла приветствия есть пробел"), std::string::npos)
+        << Utf8(seen[4].text);
+    EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
