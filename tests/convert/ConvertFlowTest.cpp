@@ -210,48 +210,43 @@ TEST_F(GreetingConversionFlow, ConvertedFileBecomesTheGreeting)
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(player); }, 15000));
 }
 
-TEST_F(GreetingConversionFlow, TheSourceCannotBeTheTarget)
+// The source itself, and a name the .ivr file cannot hold, bring the save
+// dialog back with the reason before anything is written.
+TEST_F(GreetingConversionFlow, RefusedTargetsBringTheSaveDialogBack)
 {
     std::string source = Copy("conv_s16_44100_2.wav", "stereo.wav");
     const std::string before = ReadFileBytes(source);
-    ModalWatcher watcher;
-    watcher.ChooseFile(source);
-    watcher.Press(IDOK);
-    watcher.Press(IDYES);
-    watcher.Then([&](HWND saveDialog, const SeenDialog&) { SaveOverwriting(saveDialog, source); });
-    watcher.Press(IDOK);   // not the source
-    watcher.CancelFile();  // the save dialog again
-    watcher.CancelFile();  // the open dialog again
-    ui->Click(IDC_CHOOSE_GREETING);
-    ASSERT_TRUE(watcher.WaitAllAnswered());
-    std::vector<SeenDialog> seen = watcher.Seen();
-    ASSERT_EQ(seen.size(), 7u);
-    EXPECT_EQ(Utf8(seen[4].text), "Преобразованное сообщение не может заменить исходный файл [" + Utf8(source) +
-                                      "].\nВыберите другое имя.");
-    EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
-    EXPECT_EQ(ReadFileBytes(source), before);
-    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
-}
-
-TEST_F(GreetingConversionFlow, ATargetNameTheIvrFileCannotHoldIsRefusedBeforeWriting)
-{
-    std::string source = Copy("conv_s16_44100_2.wav", "stereo.wav");
-    ModalWatcher watcher;
-    watcher.ChooseFile(source);
-    watcher.Press(IDOK);
-    watcher.Press(IDYES);
-    watcher.ChooseFile(dir.File("new greeting.wav"));
-    watcher.Press(IDOK);   // the name has a blank
-    watcher.CancelFile();  // the save dialog again
-    watcher.CancelFile();  // the open dialog again
-    ui->Click(IDC_CHOOSE_GREETING);
-    ASSERT_TRUE(watcher.WaitAllAnswered());
-    std::vector<SeenDialog> seen = watcher.Seen();
-    ASSERT_EQ(seen.size(), 7u);
-    EXPECT_NE(Utf8(seen[4].text).find("в имени файла приветствия есть пробел"), std::string::npos)
-        << Utf8(seen[4].text);
-    EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
-    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+    struct Row {
+        ModalWatcher::Action save;
+        std::string reason;
+    } rows[] = {
+        {[&](HWND saveDialog, const SeenDialog&) { SaveOverwriting(saveDialog, source); },
+         "Преобразованное сообщение не может заменить исходный файл [" + Utf8(source) + "].\nВыберите другое имя."},
+        {[&](HWND saveDialog, const SeenDialog&) {
+             ModalWatcher::TypeFileName(saveDialog, dir.File("new greeting.wav"));
+             ModalWatcher::PressButton(saveDialog, IDOK);
+         },
+         "в имени файла приветствия есть пробел"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        ModalWatcher watcher;
+        watcher.ChooseFile(source);
+        watcher.Press(IDOK);
+        watcher.Press(IDYES);
+        watcher.Then(row.save);
+        watcher.Press(IDOK);   // the reason
+        watcher.CancelFile();  // the save dialog again
+        watcher.CancelFile();  // the open dialog again
+        ui->Click(IDC_CHOOSE_GREETING);
+        ASSERT_TRUE(watcher.WaitAllAnswered());
+        std::vector<SeenDialog> seen = watcher.Seen();
+        ASSERT_EQ(seen.size(), 7u);
+        EXPECT_NE(Utf8(seen[4].text).find(row.reason), std::string::npos) << Utf8(seen[4].text);
+        EXPECT_EQ(seen[5].kind, SeenDialog::FileDialog);
+        EXPECT_EQ(ReadFileBytes(source), before);
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+    }
 }
 
 // A read-only target and a target another program holds open: the system's
