@@ -134,6 +134,8 @@ bool CConfigDialog::OnInitDialog()
     RefreshList(&config);
     UpdateControls();
     ready = true;
+    SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
+    SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
     return CBaseDialog::OnInitDialog();
 }
 
