@@ -100,11 +100,16 @@ bool CConfigDialog::OnInitDialog()
 
     HWND list = GetDlgItem(hwnd, IDC_COMMANDS);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    // The widths are pixels at 96 DPI; the program is DPI aware, so they grow
+    // with the system DPI as the dialog's font and controls do.
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumnWidths[i];
+        column.cx = MulDiv(kColumnWidths[i], dpi, 96);
         column.pszText = const_cast<char*>(kColumnTexts[i]);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
