@@ -1,6 +1,7 @@
 #include "app/CommonServices.h"
 
 #include <commdlg.h>
+#include <ole2.h>
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
@@ -169,9 +170,34 @@ int FormatTime(DWORD milliseconds, char* out)
     return sprintf(out, "%02u:%02u:%02u[%03u] ", hours, minutes, seconds, thousandths);
 }
 
+namespace {
+
+// OLE on one thread from its first file dialog until the thread ends. The file
+// dialogs' drag and drop support would otherwise set OLE up and tear it down
+// around every dialog, and Wine can hang in a dialog opened right after such a
+// tear-down. Not at start-up: initialising OLE there delays the main window.
+class OleUntilThreadEnds {
+public:
+    OleUntilThreadEnds() : result_(OleInitialize(nullptr)) {}
+    ~OleUntilThreadEnds()
+    {
+        if (SUCCEEDED(result_))
+            OleUninitialize();
+    }
+    OleUntilThreadEnds(const OleUntilThreadEnds&) = delete;
+    OleUntilThreadEnds& operator=(const OleUntilThreadEnds&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+} // namespace
+
 char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
                  const char* initialName, char* out)
 {
+    thread_local OleUntilThreadEnds ole;
+
     if (!out)
         return nullptr;
     memset(out, 0, kTextSize);

@@ -2,7 +2,6 @@
 // configuration dialog. IVR_PLAYER_STEP has been registered before this runs.
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <new>
 
@@ -12,10 +11,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     g_hInstance = instance;
-    // OLE for the whole run: the file dialogs' drag and drop support would
-    // otherwise set it up and tear it down around every dialog, and Wine can
-    // hang in a dialog opened right after such a tear-down.
-    HRESULT ole = OleInitialize(nullptr);
+    // OLE is initialised by the first file dialog (ChooseFile), not here: most of
+    // its cost would fall on the start-up.
 
     // List view and up-down of the main dialog, track bars of the player.
     InitCommonControls();
@@ -29,8 +26,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         dialog->Run();
         delete dialog;
     }
-    if (SUCCEEDED(ole))
-        OleUninitialize();
     // The command line and the show state play no part; the exit code is always 0.
     return 0;
 }

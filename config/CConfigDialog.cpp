@@ -242,13 +242,17 @@ int CConfigDialog::SelectedRow()
 
 void CConfigDialog::OnNotify(NMHDR* header)
 {
+    // Only a row selected or deselected changes what the controls show. The list
+    // notifies much else (every item as it is filled or its text set, every
+    // paint), and updating the controls for each of those slowed the start-up.
     if (header && header->idFrom == IDC_COMMANDS && header->code == LVN_ITEMCHANGED) {
         NMLISTVIEW* change = reinterpret_cast<NMLISTVIEW*>(header);
         // Selected or deselected: the row's slot goes to the editing controls.
-        if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)
+        if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED) {
             ShowSlot(GetRowSlot(change->iItem));
+            UpdateControls();
+        }
     }
-    UpdateControls();
 }
 
 void CConfigDialog::OnCommand(HWND hwnd, int id, HWND control, int code)
