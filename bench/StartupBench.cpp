@@ -95,17 +95,22 @@ double Median(std::vector<double> values)
 
 } // namespace
 
-int main()
+// StartupBench [OTHER.EXE ...]: other builds of the program (an older one, say)
+// are measured in the same turns and compared with the same baseline.
+int main(int argc, char** argv)
 {
-    const std::string programs[] = {BesideMe("MinimalDialog.exe"), BesideMe("Orlenta.exe")};
-    std::vector<double> times[2], ready[2];
+    std::vector<std::string> programs = {BesideMe("MinimalDialog.exe"), BesideMe("Orlenta.exe")};
+    for (int i = 1; i < argc; ++i)
+        programs.push_back(argv[i]);
+    const size_t count = programs.size();
+    std::vector<std::vector<double>> times(count), ready(count);
     double readyMs = 0;
     // One unmeasured start of each: the first start of a program loads its
     // files and Wine's libraries from disk.
     for (const std::string& exe : programs)
         TimeToWindow(exe, &readyMs);
     for (int round = 0; round < ROUNDS; ++round) {
-        for (int i = 0; i < 2; ++i) {
+        for (size_t i = 0; i < count; ++i) {
             double ms = TimeToWindow(programs[i], &readyMs);
             if (ms < 0) {
                 fprintf(stderr, "%s showed no window\n", programs[i].c_str());
@@ -115,10 +120,13 @@ int main()
             ready[i].push_back(readyMs);
         }
     }
-    printf("start to visible window / to waiting for input, median of %d (ms):\n", ROUNDS);
-    printf("  minimal dialog  %7.1f  %7.1f\n", Median(times[0]), Median(ready[0]));
-    printf("  Orlenta         %7.1f  %7.1f\n", Median(times[1]), Median(ready[1]));
-    printf("  ratio           %7.2fx %7.2fx\n", Median(times[1]) / Median(times[0]),
-           Median(ready[1]) / Median(ready[0]));
+    double baseVisible = Median(times[0]), baseReady = Median(ready[0]);
+    printf("start to visible window / to waiting for input, median of %d (ms), ratio to the minimal dialog:\n",
+           ROUNDS);
+    for (size_t i = 0; i < count; ++i) {
+        std::string name = programs[i].substr(programs[i].find_last_of('\\') + 1);
+        printf("  %-22s %7.1f %5.2fx  %7.1f %5.2fx\n", name.c_str(), Median(times[i]),
+               Median(times[i]) / baseVisible, Median(ready[i]), Median(ready[i]) / baseReady);
+    }
     return 0;
 }
