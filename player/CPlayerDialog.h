@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/CBaseDialog.h"
 #include "audio/CPlaybackListener.h"
 
@@ -80,7 +82,7 @@ private:
     void ShowElapsed(LONG position);
     void SetPositionRange(LONG maximum);
     bool ReadersDone() const;
-    bool WaitForReaders(DWORD timeoutMs);
+    void ReleaseVoiceFile();
     void FillColorTable();
 
     CVoiceFile* voiceFile;
@@ -91,7 +93,9 @@ private:
     int volume;
     TrackBarColor colorTable[PLAYER_VOLUME_LEVELS];
 
-    // Reader threads of this run: started here, counted off by their SetStopped.
+    // Reader threads of this run: started here (interface thread), counted off
+    // by their SetStopped (reader threads), so that the late end of a stopped
+    // playback does not stop a newer one.
     LONG readersStarted;
-    volatile LONG readersEnded;
+    std::atomic<LONG> readersEnded;
 };
