@@ -44,9 +44,11 @@ CMessageReader::~CMessageReader()
 
 bool CMessageReader::Start(const MessageData& data, CPlaybackListener* player)
 {
-    file_.Reset(data.file);
+    ScopedHandle file(data.file);
+    // A reader still running keeps its file and its data.
     if (!Join(0) || !stop_.IsValid() || !seek_.IsValid())
         return false;
+    file_.Reset(file.Detach());
     data_ = data;
     player_ = player;
     pauseWanted_ = false;
@@ -179,26 +181,25 @@ void CMessageReader::PlayData(CAcmConvert& converter)
             if (!converter.Convert(&block))
                 return;
         }
-        Event event;
-        if (block.inputLength == 0 || block.outputLength == 0) {
-            // The end of the data, also when the last read held no whole sample
-            // or block: what the device holds is played out first.
-            event = WaitForEngine(&CVoicePlay::IsPlayedOut);
-            if (event == READER_GO_ON)
-                return;
-        } else {
-            // The device opens with the first second; without a device the playback ends.
-            if (!engine_->IsOpen() && !OpenDevice())
-                return;
-            // The whole second: after a short block the rest is the silence
-            // that Convert leaves, so the last part is padded to a second.
-            ring->Write(output.data(), converter.GetDestLength());
-            event = WaitForEngine(&CVoicePlay::IsDrained);
-        }
+        // The end of the data, also when the last read held no whole sample or
+        // block: what the device holds is played out first. Otherwise the next
+        // second waits, converted, for the ring buffer to be empty.
+        bool end = block.inputLength == 0 || block.outputLength == 0;
+        Event event = WaitForEngine(end ? &CVoicePlay::IsPlayedOut : &CVoicePlay::IsDrained);
         if (event == READER_STOP)
             return;
-        if (event == READER_SEEK)
-            position = PerformSeek();
+        if (event == READER_SEEK) {
+            position = PerformSeek();  // the second read is dropped
+            continue;
+        }
+        if (end)
+            return;
+        // The device opens with the first second; without a device the playback ends.
+        if (!engine_->IsOpen() && !OpenDevice())
+            return;
+        // The whole second: after a short block the rest is the silence that
+        // Convert leaves, so the last part is padded to a second.
+        ring->Write(output.data(), converter.GetDestLength());
     }
 }
 

@@ -55,8 +55,6 @@ bool CWaveOutThread::Open(const WAVEFORMATEX& format, DWORD volume, bool paused,
     volume_ = volume;
     startPaused_ = paused;
     stepWindow_ = stepWindow;
-    failed_ = false;
-    closeFailed_ = false;
 
     // The opening is the thread's first command, handed over at its start:
     // before the thread has a message queue nothing can be posted to it.
@@ -168,6 +166,8 @@ MMRESULT CWaveOutThread::OpenDevice()
     if (result != MMSYSERR_NOERROR)
         return result;
     device_ = device;
+    failed_ = false;
+    closeFailed_ = false;
     queuedCount_ = 0;
     parkedCount_ = 0;
     held_ = 0;

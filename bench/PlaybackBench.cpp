@@ -3,7 +3,9 @@
 // process uses per minute of playback in each accepted format, and the delay
 // from Play, and from a seek, to the first sound that reaches the device.
 // "Reaches the device" is measured on the session's capture file, which the
-// sound driver writes as it takes the samples.
+// sound driver writes as it takes the samples. Each figure is set against a
+// minimal waveOut client run in the same process on the same sink: it plays
+// the same PCM through the same sixteen buffers of at most 320 bytes.
 #include <windows.h>
 
 #include <stdio.h>
@@ -12,6 +14,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include <mmsystem.h>
 
 #include "audio/CPlaybackListener.h"
 #include "audio/CVoiceFile.h"
@@ -193,9 +197,75 @@ bool WaitForEnd(EndCounter& ends, LONG count)
     return true;
 }
 
+// The baseline: the least a program can do to play 16-bit PCM through
+// waveOut with the engine's buffers: sixteen of them, refilled with at most
+// 320 bytes each as the device hands them back (CALLBACK_EVENT), no priming.
+class MinimalClient {
+public:
+    // Plays pcm to its end; openedAt receives the time just before waveOutOpen.
+    bool Play(const std::string& pcm, double* openedAt)
+    {
+        HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+        HWAVEOUT device = nullptr;
+        *openedAt = Now();
+        if (waveOutOpen(&device, WAVE_MAPPER, &format, (DWORD_PTR)done, 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+            CloseHandle(done);
+            return false;
+        }
+        WAVEHDR buffers[WAVE_BUFFER_COUNT] = {};
+        static char blocks[WAVE_BUFFER_COUNT][WAVE_BLOCK_SIZE];
+        size_t next = 0;
+        int held = 0;
+        for (int i = 0; i < WAVE_BUFFER_COUNT; ++i) {
+            buffers[i].lpData = blocks[i];
+            buffers[i].dwBufferLength = REFILL_BYTES;
+            waveOutPrepareHeader(device, &buffers[i], sizeof buffers[i]);
+            held += Refill(device, &buffers[i], pcm, &next);
+        }
+        while (held > 0 && WaitForSingleObject(done, 10000) == WAIT_OBJECT_0) {
+            for (WAVEHDR& buffer : buffers) {
+                if ((buffer.dwFlags & WHDR_DONE) && buffer.dwUser) {
+                    buffer.dwUser = 0;
+                    --held;
+                    held += Refill(device, &buffer, pcm, &next);
+                }
+            }
+        }
+        waveOutReset(device);
+        for (WAVEHDR& buffer : buffers)
+            waveOutUnprepareHeader(device, &buffer, sizeof buffer);
+        waveOutClose(device);
+        CloseHandle(done);
+        return held == 0;
+    }
+
+private:
+    // dwUser marks a buffer that the device holds.
+    static int Refill(HWAVEOUT device, WAVEHDR* buffer, const std::string& pcm, size_t* next)
+    {
+        size_t length = pcm.size() - *next < REFILL_BYTES ? pcm.size() - *next : REFILL_BYTES;
+        if (length == 0)
+            return 0;
+        memcpy(buffer->lpData, pcm.data() + *next, length);
+        *next += length;
+        buffer->dwBufferLength = (DWORD)length;
+        buffer->dwFlags &= ~WHDR_DONE;
+        buffer->dwUser = waveOutWrite(device, buffer, sizeof *buffer) == MMSYSERR_NOERROR;
+        return (int)buffer->dwUser;
+    }
+};
+
 struct Stats {
     std::vector<double> values;
     void Add(double v) { values.push_back(v); }
+    double Mean() const
+    {
+        double sum = 0;
+        for (double v : values)
+            sum += v;
+        return values.empty() ? 0.0 : sum / values.size();
+    }
     void Print(const char* what) const
     {
         if (values.empty()) {
@@ -210,6 +280,71 @@ struct Stats {
                *std::max_element(values.begin(), values.end()), values.size());
     }
 };
+
+const double PRIMING_MS = WAVE_BUFFER_COUNT * PRIMING_BYTES / 2 / 8.0;  // 512 ms at 8000 Hz
+
+// Plays one message through the engine to its end and prints its CPU figures.
+bool PlayMessage(const std::string& path, const char* name, double* cpu)
+{
+    ClearCaptures();
+    EndCounter ends;
+    CVoiceFile file(path.c_str());
+    file.SetPlayer(&ends);
+    if (!file.Open()) {
+        printf("  %s: cannot open (%lu)\n", name, file.GetLastErrorCode());
+        return false;
+    }
+    double cpu0 = CpuMs();
+    double wall0 = Now();
+    file.Play();
+    bool ended = WaitForEnd(ends, 1);
+    double wall = Now() - wall0;
+    *cpu = CpuMs() - cpu0;
+    printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n", name,
+           ended ? "played" : "TIMED OUT", *cpu, wall, *cpu * 60.0 / MESSAGE_SECONDS, 100.0 * *cpu / wall);
+    return ended;
+}
+
+double PlayMinimal(const std::string& pcm)
+{
+    ClearCaptures();
+    MinimalClient client;
+    double opened = 0;
+    double cpu0 = CpuMs();
+    double wall0 = Now();
+    bool played = client.Play(pcm, &opened);
+    double wall = Now() - wall0;
+    double cpu = CpuMs() - cpu0;
+    printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n",
+           "minimal", played ? "played" : "FAILED", cpu, wall, cpu * 60.0 / MESSAGE_SECONDS, 100.0 * cpu / wall);
+    return cpu;
+}
+
+struct MinimalRun {
+    const std::string* pcm;
+    double opened;
+};
+
+DWORD WINAPI RunMinimal(void* param)
+{
+    MinimalRun* run = static_cast<MinimalRun*>(param);
+    MinimalClient client;
+    client.Play(*run->pcm, &run->opened);
+    return 0;
+}
+
+// The minimal client's open -> first sound, watched from this thread while it plays.
+double MinimalDelay(const std::string& pcm)
+{
+    MinimalRun run = {&pcm, 0};
+    HANDLE thread = CreateThread(nullptr, 0, RunMinimal, &run, 0, nullptr);
+    if (!thread)
+        return -1;
+    double heard = WaitForSound(0, 10000);
+    WaitForSingleObject(thread, WAIT_LIMIT_MS);
+    CloseHandle(thread);
+    return heard > 0 ? heard - run.opened : -1;
+}
 
 } // namespace
 
@@ -234,29 +369,35 @@ int main()
 
     printf("Message playback, %lu s messages, 8000 Hz mono\n\n", MESSAGE_SECONDS);
     printf("CPU time of the whole process while a message plays (GetProcessTimes):\n");
+    double pcmCpu = 0;
     for (int i = 0; i < 4; ++i) {
-        ClearCaptures();
-        EndCounter ends;
-        CVoiceFile file(paths[i].c_str());
-        file.SetPlayer(&ends);
-        if (!file.Open()) {
-            printf("  %s: cannot open (%lu)\n", names[i], file.GetLastErrorCode());
+        double cpu = 0;
+        if (!PlayMessage(paths[i], names[i], &cpu))
             continue;
-        }
-        double cpu0 = CpuMs();
-        double wall0 = Now();
-        file.Play();
-        bool ended = WaitForEnd(ends, 1);
-        double wall = Now() - wall0;
-        double cpu = CpuMs() - cpu0;
-        printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n",
-               names[i], ended ? "played" : "TIMED OUT", cpu, wall, cpu * 60.0 / MESSAGE_SECONDS, 100.0 * cpu / wall);
+        if (i == 0)
+            pcmCpu = cpu;
     }
+    // The baseline plays the PCM message's data; both once more, turn about,
+    // so that a passing load weighs on both alike.
+    std::string pcm = Data(1, MESSAGE_SECONDS);
+    double minimalCpu = PlayMinimal(pcm) + PlayMinimal(pcm);
+    double again = 0;
+    if (PlayMessage(paths[0], names[0], &again))
+        pcmCpu += again;
+    if (pcmCpu > 0 && minimalCpu > 0)
+        printf("  PCM through the engine / minimal waveOut client: %.2fx CPU\n", pcmCpu / minimalCpu);
 
-    printf("\nDelay to the first sound at the device (512 ms of it are the priming silence):\n");
-    Stats fromPlay, fromPlayWithoutPriming, fromSeek;
+    printf("\nDelay to the first sound at the device (the engine's openings start with %lu ms of priming silence):\n",
+           WAVE_BUFFER_COUNT * PRIMING_BYTES / 2 / 8);
+    Stats minimal, fromPlay, fromSeek;
+    std::string shortPcm = Data(1, 2);
     const DWORD seeks[] = {10, 3, 15, 7};
     for (int run = 0; run < 3; ++run) {
+        ClearCaptures();
+        double delay = MinimalDelay(shortPcm);
+        if (delay > 0)
+            minimal.Add(delay);
+
         ClearCaptures();
         EndCounter ends;
         CVoiceFile file(paths[0].c_str());
@@ -266,10 +407,8 @@ int main()
         double t0 = Now();
         file.Play();
         double heard = WaitForSound(0, 10000);
-        if (heard > 0) {
-            fromPlay.Add(heard - t0);
-            fromPlayWithoutPriming.Add(heard - t0 - 512.0);
-        }
+        if (heard > 0)
+            fromPlay.Add(heard - t0 - PRIMING_MS);
         int opening = 0;
         for (DWORD target : seeks) {
             Sleep(600);  // let the sound run before the next seek
@@ -277,14 +416,16 @@ int main()
             file.Seek(target);
             double after = WaitForSound(++opening, 10000);
             if (after > 0)
-                fromSeek.Add(after - s0);
+                fromSeek.Add(after - s0 - PRIMING_MS);
         }
         file.Stop();
         WaitForEnd(ends, 1);
     }
-    fromPlay.Print("Play -> first sound");
-    fromPlayWithoutPriming.Print("Play -> first sound, less the priming");
-    fromSeek.Print("Seek -> first sound of the target second");
+    minimal.Print("minimal client: open -> first sound");
+    fromPlay.Print("Play -> first sound, less the priming");
+    fromSeek.Print("Seek -> first sound, less the priming");
+    printf("  over the minimal client (means): Play %+.1f ms, seek %+.1f ms\n", fromPlay.Mean() - minimal.Mean(),
+           fromSeek.Mean() - minimal.Mean());
     ClearCaptures();
     return 0;
 }
