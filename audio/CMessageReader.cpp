@@ -127,8 +127,7 @@ void CMessageReader::Run()
 {
     {
         CAcmConvert converter;
-        if (converter.SetFormats(data_.formatTag, WAVE_FORMAT_PCM, data_.samplesPerSec))
-            PlayData(converter);
+        PlayData(converter);
         converter.Close();
     }
     // Every playback ends by telling its player, whatever ended it.
@@ -136,6 +135,15 @@ void CMessageReader::Run()
     file_.Close();
     if (player_)
         player_->SetStopped();
+}
+
+bool CMessageReader::SetUpConverter(CAcmConvert& converter, std::vector<BYTE>* output)
+{
+    if (!converter.SetFormats(data_.formatTag, WAVE_FORMAT_PCM, data_.samplesPerSec) ||
+        converter.GetSourceLength() < data_.readBlock)
+        return false;
+    output->resize(converter.GetDestLength() > ONE_SECOND_BLOCK ? converter.GetDestLength() : ONE_SECOND_BLOCK);
+    return true;
 }
 
 bool CMessageReader::OpenDevice()
@@ -160,24 +168,30 @@ DWORD CMessageReader::PerformSeek()
 
 void CMessageReader::PlayData(CAcmConvert& converter)
 {
-    DWORD readBlock = data_.readBlock < converter.GetSourceLength() ? data_.readBlock : converter.GetSourceLength();
-    if (readBlock == 0)
+    if (data_.readBlock == 0)
         return;
-    DWORD outputSize = converter.GetDestLength() > ONE_SECOND_BLOCK ? converter.GetDestLength() : ONE_SECOND_BLOCK;
-    std::vector<BYTE> input(readBlock);
-    std::vector<BYTE> output(outputSize);
+    std::vector<BYTE> input(data_.readBlock);
+    std::vector<BYTE> output;
     CRingBuffer* ring = engine_->GetRingBuffer();
 
     // Reads stop at the data size: chunks after the data are no sound.
     DWORD position = data_.start;
     SeekTo(file_.Get(), position);
     for (;;) {
-        DWORD want = data_.end - position < readBlock ? data_.end - position : readBlock;
+        DWORD want = data_.end - position < data_.readBlock ? data_.end - position : data_.readBlock;
         DWORD got = 0;
         ConvertBlock block = {output.data(), converter.GetDestLength(), input.data(), 0};
         if (want > 0 && ReadFile(file_.Get(), input.data(), want, &got, nullptr) && got > 0) {
             position += got;
             block.inputLength = got;
+            // The device opens with the first second, before the converter is
+            // set up: its priming plays meanwhile. Without a device the playback ends.
+            if (!engine_->IsOpen() && !OpenDevice())
+                return;
+            if (output.empty() && !SetUpConverter(converter, &output))
+                return;
+            block.output = output.data();
+            block.outputLength = converter.GetDestLength();
             if (!converter.Convert(&block))
                 return;
         }
@@ -193,9 +207,6 @@ void CMessageReader::PlayData(CAcmConvert& converter)
             continue;
         }
         if (end)
-            return;
-        // The device opens with the first second; without a device the playback ends.
-        if (!engine_->IsOpen() && !OpenDevice())
             return;
         // The whole second: after a short block the rest is the silence that
         // Convert leaves, so the last part is padded to a second.

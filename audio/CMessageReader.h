@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
 
 #include "app/ScopedWin.h"
 
@@ -52,6 +53,7 @@ private:
     static unsigned __stdcall ThreadMain(void* param);
     void Run();
     void PlayData(CAcmConvert& converter);
+    bool SetUpConverter(CAcmConvert& converter, std::vector<BYTE>* output);
     bool OpenDevice();
     DWORD PerformSeek();
     Event WaitForEngine(bool (CVoicePlay::*done)());

@@ -34,7 +34,7 @@ public:
     // buffer that carried sound: all that was written has been played.
     bool IsPlayedOut();
     bool IsDrained();  // the ring buffer is empty
-    // Set whenever the two above may have changed.
+    // Set whenever the two above, or HasFailed, may have become true.
     HANDLE GetProgressEvent() const { return output_.GetProgressEvent(); }
 
     CRingBuffer* GetRingBuffer() { return &ring_; }

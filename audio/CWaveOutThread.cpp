@@ -259,7 +259,8 @@ void CWaveOutThread::OnBufferDone(WAVEHDR* buffer)
     // Behind buffers already waiting it waits too, so that the order holds.
     if (parkedCount_ > 0 || !HandBack(buffer))
         Park(buffer);
-    SetEvent(progress_.Get());
+    if (held_ <= 0)
+        SetEvent(progress_.Get());  // maybe played out
 }
 
 // Refills a finished buffer and gives it back to the device. False when it
@@ -276,6 +277,7 @@ bool CWaveOutThread::HandBack(WAVEHDR* buffer)
     if (Write(buffer) != MMSYSERR_NOERROR) {
         --held_;
         failed_ = true;  // the buffer no longer circulates
+        SetEvent(progress_.Get());
     }
     return true;
 }
@@ -287,6 +289,8 @@ bool CWaveOutThread::Fill(WAVEHDR* buffer)
     if (length == 0 || ring_->Read(buffer->lpData, length) != length)
         return false;
     buffer->dwBufferLength = length;
+    if (length == available)
+        SetEvent(progress_.Get());  // the ring buffer is empty
     // One step for each refill that carries sound.
     if (stepWindow_)
         PostMessageA(stepWindow_, g_uPlayerStepMsg, 0, 0);
@@ -327,8 +331,6 @@ void CWaveOutThread::RefillParked()
         ++handed;
     memmove(parked_, parked_ + handed, (parkedCount_ - handed) * sizeof parked_[0]);
     parkedCount_ -= handed;
-    if (handed > 0)
-        SetEvent(progress_.Get());
 }
 
 void CWaveOutThread::UpdateParkTimer()
@@ -361,6 +363,7 @@ MMRESULT CWaveOutThread::ResumeDevice()
         if (Write(again[i]) != MMSYSERR_NOERROR) {
             --held_;
             failed_ = true;
+            SetEvent(progress_.Get());
         }
     }
     // A device that a reset leaves paused plays again.

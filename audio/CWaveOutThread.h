@@ -47,7 +47,8 @@ public:
     LONG GetHeldBuffers() const { return held_; }
     HWAVEOUT GetDevice() const { return device_; }
     DWORD GetThreadId() const { return threadId_; }
-    // Set after every change of the ring buffer's or the device's state.
+    // Set when a read has emptied the ring buffer, when the device may have
+    // played out all it held, and when it failed or closed.
     HANDLE GetProgressEvent() const { return progress_.Get(); }
 
 private:
