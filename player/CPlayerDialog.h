@@ -89,7 +89,7 @@ private:
     char fileName[PLAYER_NAME_SIZE];
     bool playing;
     bool paused;
-    volatile bool seekPending;      // cleared by the reader thread too
+    std::atomic<bool> seekPending;  // set by the interface thread, cleared by it and by the reader
     int volume;
     TrackBarColor colorTable[PLAYER_VOLUME_LEVELS];
 
