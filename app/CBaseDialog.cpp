@@ -1,5 +1,7 @@
 #include "app/CBaseDialog.h"
 
+#include "app/TextSize.h"
+
 CBaseDialog::CBaseDialog(HINSTANCE instance, CWindowObject* parent, int templateId, int mode)
     : mode_(mode),
       window_(nullptr),
@@ -10,9 +12,7 @@ CBaseDialog::CBaseDialog(HINSTANCE instance, CWindowObject* parent, int template
       templateId_(templateId),
       captionId_(0),
       bigIconName_(nullptr),
-      smallIconName_(nullptr),
-      children_(nullptr),
-      childCount_(0)
+      smallIconName_(nullptr)
 {
     if (parent_)
         parent_->AddChild(this);
@@ -24,8 +24,6 @@ CBaseDialog::~CBaseDialog()
     if (window_ && IsWindow(window_) &&
         GetWindowLongPtrA(window_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
         SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-    if (children_)
-        GlobalFree(children_);
 }
 
 int CBaseDialog::GetMode() { return mode_; }
@@ -44,12 +42,10 @@ int CBaseDialog::SetUserValue(int value)
 
 bool CBaseDialog::FindChild(CWindowObject* child, int* index)
 {
-    if (!children_)
-        return false;
-    for (int i = 0; i < childCount_; ++i) {
+    for (size_t i = 0; i < children_.size(); ++i) {
         if (children_[i] == child) {
             if (index)
-                *index = i;
+                *index = static_cast<int>(i);
             return true;
         }
     }
@@ -59,21 +55,10 @@ bool CBaseDialog::FindChild(CWindowObject* child, int* index)
 void CBaseDialog::AddChild(CWindowObject* child)
 {
     int free = 0;
-    if (FindChild(nullptr, &free)) {
+    if (FindChild(nullptr, &free))
         children_[free] = child;
-        return;
-    }
-    CWindowObject** grown = static_cast<CWindowObject**>(
-        GlobalAlloc(GMEM_FIXED, sizeof(CWindowObject*) * (childCount_ + 1)));
-    if (!grown)
-        return;  // the child simply stays unregistered
-    for (int i = 0; i < childCount_; ++i)
-        grown[i] = children_[i];
-    grown[childCount_] = child;
-    if (childCount_ != 0)
-        GlobalFree(children_);
-    children_ = grown;
-    ++childCount_;
+    else
+        children_.push_back(child);
 }
 
 void CBaseDialog::RemoveChild(CWindowObject* child)
@@ -108,7 +93,7 @@ void CBaseDialog::CloseChild(CWindowObject* child)
 void CBaseDialog::CloseChildren()
 {
     // The table may change under a child's OnClose: read it afresh each time.
-    for (int i = 0; children_ && i < childCount_; ++i) {
+    for (size_t i = 0; i < children_.size(); ++i) {
         CWindowObject* child = children_[i];
         if (!child)
             continue;
@@ -119,7 +104,8 @@ void CBaseDialog::CloseChildren()
 
 bool CBaseDialog::RouteToChildren(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (int i = 0; children_ && i < childCount_; ++i) {
+    // By index: a child's handler may register another child.
+    for (size_t i = 0; i < children_.size(); ++i) {
         CWindowObject* child = children_[i];
         if (!child || IsDialogMode(child->GetMode()) || !IsWindow(child->GetHwnd()))
             continue;
@@ -137,9 +123,9 @@ void CBaseDialog::SetResInstance(HINSTANCE instance)
     SetIcon(ICON_BIG, bigIconName_);
     SetIcon(ICON_SMALL, smallIconName_);
     SetCaption(captionId_);
-    for (int i = 0; children_ && i < childCount_; ++i)
-        if (children_[i])
-            children_[i]->SetResInstance(instance);
+    for (CWindowObject* child : children_)
+        if (child)
+            child->SetResInstance(instance);
 }
 
 bool CBaseDialog::OnInitDialog() { return true; }
@@ -216,7 +202,7 @@ bool CBaseDialog::SetIcon(int which, const char* name)
 
 bool CBaseDialog::SetCaption(int stringId)
 {
-    char text[256] = {};
+    char text[TEXT_SIZE] = {};
     if (LoadStringA(resInstance_, stringId, text, sizeof text) == 0)
         return false;
     captionId_ = stringId;

@@ -5,6 +5,8 @@
 #include "app/CWindowObject.h"
 #include <commctrl.h>
 
+#include <vector>
+
 class CBaseDialog : public CWindowObject {
 public:
     CBaseDialog(HINSTANCE instance, CWindowObject* parent, int templateId, int mode);
@@ -42,7 +44,7 @@ public:
     void CloseChildren();
     bool RouteToChildren(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // Entries of the child table, cleared ones included; never decreases.
-    int GetChildCount() const { return childCount_; }
+    int GetChildCount() const { return static_cast<int>(children_.size()); }
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -60,6 +62,6 @@ private:
     int captionId_;
     const char* bigIconName_;
     const char* smallIconName_;
-    CWindowObject** children_;
-    int childCount_;
+    // Registered children; a removed child leaves an empty entry for the next.
+    std::vector<CWindowObject*> children_;
 };

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/ScopedWin.h"
+#include "app/TextSize.h"
 #include "res/resource.h"
 
 HINSTANCE g_hInstance = nullptr;
@@ -12,16 +14,11 @@ HWND g_hMainWnd = nullptr;
 
 namespace {
 
-const int kTextSize = 256;               // every path and field buffer
-const int kCaptionSize = 128;
-const int kMessageSize = 1024;
-const int kSystemTextSize = 512;
-const int kReportSize = 4096;
-const int kMaxBlock = 20 * 1024 * 1024;  // 20 MiB, the largest scratch block
-
-// The sources are UTF-8 while the A functions take Windows-1251, so the built-in
-// Russian texts are spelled out in that code page.
-const char kErrorLine[] = "\xCE\xF8\xE8\xE1\xEA\xE0: %d";  // "Ошибка: %d"
+const int CAPTION_SIZE = 128;
+const int MESSAGE_SIZE = 1024;
+const int SYSTEM_TEXT_SIZE = 512;
+const int REPORT_SIZE = 4096;
+const int MAX_BLOCK = 20 * 1024 * 1024;  // 20 MiB, the largest scratch block
 
 // The file-name part: what follows the last backslash, or the whole path.
 const char* FileNamePart(const char* path)
@@ -43,15 +40,23 @@ char* CopyPart(char* out, int size, const char* part, size_t length)
     return out;
 }
 
+} // namespace
+
 bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 
-} // namespace
+bool HasBlank(const char* text)
+{
+    for (const char* p = text; p && *p; ++p)
+        if (IsBlank(*p))
+            return true;
+    return false;
+}
 
 int ShowMessage(HINSTANCE instance, HWND owner, const char* text, UINT flags)
 {
     if (owner && !IsWindow(owner))
         return IDCANCEL;
-    char caption[kCaptionSize] = {};
+    char caption[CAPTION_SIZE] = {};
     LoadStringA(instance, IDS_APP_TITLE, caption, sizeof caption);
     return MessageBoxA(owner, text ? text : "", caption, flags);
 }
@@ -60,7 +65,7 @@ int ShowMessageId(HINSTANCE instance, HWND owner, UINT stringId, UINT flags)
 {
     if (owner && !IsWindow(owner))
         return IDCANCEL;
-    char text[kMessageSize] = {};
+    char text[MESSAGE_SIZE] = {};
     LoadStringA(instance, stringId, text, sizeof text);
     return ShowMessage(instance, owner, text, flags);
 }
@@ -70,24 +75,39 @@ DWORD ReportSystemError(DWORD code, BOOL show, const char* context)
     if (code == 0)
         return 0;
 
-    char systemText[kSystemTextSize] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                   systemText, sizeof systemText - 1, nullptr);
+    char systemText[SYSTEM_TEXT_SIZE] = {};
+    GetSystemErrorText(code, systemText, sizeof systemText);
 
-    char* report = static_cast<char*>(AllocBlock(kReportSize));
+    ScopedBlock report(AllocBlock(REPORT_SIZE));
     if (!report)
         return code;
+    char lineFormat[64] = {};
+    LoadStringA(g_hInstance, IDS_ERROR_LINE, lineFormat, sizeof lineFormat);
     char line[64] = {};
-    snprintf(line, sizeof line, kErrorLine, static_cast<int>(code));
+    snprintf(line, sizeof line, lineFormat, static_cast<int>(code));
     if (context)
-        snprintf(report, kReportSize, "%s\n%s\n%s", context, line, systemText);
+        snprintf(report.As<char>(), REPORT_SIZE, "%s\n%s\n%s", context, line, systemText);
     else
-        snprintf(report, kReportSize, "%s\n%s", line, systemText);
+        snprintf(report.As<char>(), REPORT_SIZE, "%s\n%s", line, systemText);
 
     if (show)
-        ShowMessage(g_hInstance, g_hMainWnd, report, MB_OK | MB_ICONERROR);
-    FreeBlock(report);
+        ShowMessage(g_hInstance, g_hMainWnd, report.As<char>(), MB_OK | MB_ICONERROR);
     return code;
+}
+
+DWORD ReportSystemErrorId(DWORD code, UINT contextId)
+{
+    char context[TEXT_SIZE] = {};
+    LoadStringA(g_hInstance, contextId, context, sizeof context);
+    return ReportSystemError(code, TRUE, context);
+}
+
+char* GetSystemErrorText(DWORD code, char* out, int size)
+{
+    memset(out, 0, size);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, out, size - 1,
+                   nullptr);
+    return out;
 }
 
 BOOL FileExists(const char* path)
@@ -104,7 +124,7 @@ BOOL FileExists(const char* path)
 
 void* AllocBlock(int size)
 {
-    if (size < 0 || size > kMaxBlock)
+    if (size < 0 || size > MAX_BLOCK)
         return nullptr;
     return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
 }
@@ -148,9 +168,9 @@ BOOL StripBlanks(const char* text, char* out)
 {
     if (!text || !out)
         return FALSE;
-    char work[kTextSize] = {};
+    char work[TEXT_SIZE] = {};
     int length = 0;
-    for (const char* p = text; *p && length < kTextSize - 1; ++p)
+    for (const char* p = text; *p && length < TEXT_SIZE - 1; ++p)
         if (!IsBlank(*p))
             work[length++] = *p;
     if (length == 0)
@@ -174,16 +194,16 @@ char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
 {
     if (!out)
         return nullptr;
-    memset(out, 0, kTextSize);
+    memset(out, 0, TEXT_SIZE);
     if (initialName)
-        lstrcpynA(out, initialName, kTextSize);
+        lstrcpynA(out, initialName, TEXT_SIZE);
 
     // The one caller of the save dialog saves voice-menu configurations, so a
     // name typed without an extension becomes a .ivr file. A default extension
     // also makes the dialog itself append the pattern of the selected filter
     // ("*.ivr"), and "ivr" when "All files (*.*)" is selected.
-    static const char kSaveExtension[] = "ivr";
-    static const char kNoExtension[] = "";
+    static const char SAVE_EXTENSION[] = "ivr";
+    static const char NO_EXTENSION[] = "";
 
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
@@ -191,9 +211,9 @@ char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
     dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 0;  // the first pair
     dialog.lpstrFile = out;
-    dialog.nMaxFile = kTextSize;
+    dialog.nMaxFile = TEXT_SIZE;
     dialog.lpstrTitle = title;
-    dialog.lpstrDefExt = flags ? kNoExtension : kSaveExtension;
+    dialog.lpstrDefExt = flags ? NO_EXTENSION : SAVE_EXTENSION;
 
     BOOL chosen;
     if (flags) {
@@ -207,18 +227,18 @@ char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
     if (!chosen)
         return nullptr;
 
-    char ext[kTextSize];
+    char ext[TEXT_SIZE];
     if (!flags && out[0] && !GetExtPart(out, ext, sizeof ext)[0]) {
         // Completed here too, whatever the dialog did: "menu" and "menu." both
         // become menu.ivr. A name that would not fit is left as chosen.
-        char dir[kTextSize];
-        char name[kTextSize];
-        char completed[kTextSize * 2];
+        char dir[TEXT_SIZE];
+        char name[TEXT_SIZE];
+        char completed[TEXT_SIZE * 2];
         GetDirPart(out, dir, sizeof dir);
         GetNamePart(out, name, sizeof name);
-        int length = dir[0] ? snprintf(completed, sizeof completed, "%s\\%s.%s", dir, name, kSaveExtension)
-                            : snprintf(completed, sizeof completed, "%s.%s", name, kSaveExtension);
-        if (name[0] && length < kTextSize)
+        int length = dir[0] ? snprintf(completed, sizeof completed, "%s\\%s.%s", dir, name, SAVE_EXTENSION)
+                            : snprintf(completed, sizeof completed, "%s.%s", name, SAVE_EXTENSION);
+        if (name[0] && length < TEXT_SIZE)
             memcpy(out, completed, length + 1);
     }
     return out;

@@ -14,6 +14,10 @@ int ShowMessageId(HINSTANCE instance, HWND owner, UINT stringId, UINT flags);
 
 // Shows (when show is true) "[context\n]Ошибка: code\nsystem text"; answers code.
 DWORD ReportSystemError(DWORD code, BOOL show, const char* context);
+// The same report, shown, with the context line taken from the string table.
+DWORD ReportSystemErrorId(DWORD code, UINT contextId);
+// The system's own text for an error code, in size bytes of out (cleared first).
+char* GetSystemErrorText(DWORD code, char* out, int size);
 
 BOOL FileExists(const char* path);
 
@@ -29,6 +33,9 @@ char* GetExtPart(const char* path, char* out, int size);
 // Copies text without spaces, CR and LF into out (256 bytes); false, and out
 // untouched, when nothing is left.
 BOOL StripBlanks(const char* text, char* out);
+// The blanks that StripBlanks removes: space, CR and LF.
+bool IsBlank(char c);
+bool HasBlank(const char* text);
 
 // "%02d:%02d:%02d[%03d] " of a time in milliseconds; answers the length.
 int FormatTime(DWORD milliseconds, char* out);

@@ -1,6 +1,8 @@
-// Small RAII owners for Win32 handles, locks and GDI objects.
+// Small RAII owners for Win32 handles, locks, GDI objects, global-heap blocks
+// and an OLE scope.
 #pragma once
 #include <windows.h>
+#include <ole2.h>
 
 // A kernel handle closed with CloseHandle (files use INVALID_HANDLE_VALUE as "none").
 class ScopedHandle {
@@ -97,4 +99,46 @@ public:
 private:
     HDC hdc_;
     HGDIOBJ old_;
+};
+
+// A global-heap block from AllocBlock (CommonServices), freed as FreeBlock does.
+class ScopedBlock {
+public:
+    explicit ScopedBlock(void* block = nullptr) : block_(block) {}
+    ~ScopedBlock() { Reset(); }
+    ScopedBlock(const ScopedBlock&) = delete;
+    ScopedBlock& operator=(const ScopedBlock&) = delete;
+
+    void* Get() const { return block_; }
+    template <typename T>
+    T* As() const { return static_cast<T*>(block_); }
+    explicit operator bool() const { return block_ != nullptr; }
+    void Reset(void* block = nullptr)
+    {
+        if (block_)
+            GlobalFree(block_);
+        block_ = block;
+    }
+
+private:
+    void* block_;
+};
+
+// OLE initialised on this thread for one scope; uninitialised only when the
+// initialisation succeeded (S_FALSE, already initialised, counts and is undone).
+class ScopedOle {
+public:
+    ScopedOle() : result_(OleInitialize(nullptr)) {}
+    ~ScopedOle()
+    {
+        if (SUCCEEDED(result_))
+            OleUninitialize();
+    }
+    ScopedOle(const ScopedOle&) = delete;
+    ScopedOle& operator=(const ScopedOle&) = delete;
+
+    HRESULT Result() const { return result_; }
+
+private:
+    HRESULT result_;
 };

@@ -2,11 +2,12 @@
 // configuration dialog. IVR_PLAYER_STEP has been registered before this runs.
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 
+#include <memory>
 #include <new>
 
 #include "app/CommonServices.h"
+#include "app/ScopedWin.h"
 #include "config/CConfigDialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -15,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // OLE for the whole run: the file dialogs' drag and drop support would
     // otherwise set it up and tear it down around every dialog, and Wine can
     // hang in a dialog opened right after such a tear-down.
-    HRESULT ole = OleInitialize(nullptr);
+    ScopedOle ole;
 
     // List view and up-down of the main dialog, track bars of the player.
     InitCommonControls();
@@ -24,13 +25,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     classes.dwICC = ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_COOL_CLASSES | ICC_INTERNET_CLASSES;
     InitCommonControlsEx(&classes);
 
-    CConfigDialog* dialog = new (std::nothrow) CConfigDialog(instance);
-    if (dialog) {
+    // Ends before the OLE scope does.
+    std::unique_ptr<CConfigDialog> dialog(new (std::nothrow) CConfigDialog(instance));
+    if (dialog)
         dialog->Run();
-        delete dialog;
-    }
-    if (SUCCEEDED(ole))
-        OleUninitialize();
     // The command line and the show state play no part; the exit code is always 0.
     return 0;
 }

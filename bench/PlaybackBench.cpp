@@ -20,6 +20,8 @@
 #include "audio/CPlaybackListener.h"
 #include "audio/CVoiceFile.h"
 #include "audio/CVoicePlay.h"
+#include "common/FileBytes.h"
+#include "common/WavBytes.h"
 
 namespace {
 
@@ -47,41 +49,11 @@ std::string Env(const char* name)
     return n > 0 && n < sizeof value ? value : "";
 }
 
-void Le16(std::string& s, WORD v) { s.append({(char)(v & 0xFF), (char)(v >> 8)}); }
-void Le32(std::string& s, DWORD v)
-{
-    Le16(s, (WORD)(v & 0xFFFF));
-    Le16(s, (WORD)(v >> 16));
-}
-
 // A WAV file of one of the accepted formats around the data given.
-std::string Wav(WORD tag, const std::string& data)
+std::string AcceptedWav(WORD tag, const std::string& data)
 {
-    std::string fmt;
-    Le16(fmt, tag);
-    Le16(fmt, 1);
-    Le32(fmt, 8000);
-    switch (tag) {
-    case 1:
-        Le32(fmt, 16000), Le16(fmt, 2), Le16(fmt, 16);
-        break;
-    case 6:
-    case 7:
-        Le32(fmt, 8000), Le16(fmt, 1), Le16(fmt, 8), Le16(fmt, 0);
-        break;
-    default:  // 49, GSM 6.10
-        Le32(fmt, 1625), Le16(fmt, 65), Le16(fmt, 0), Le16(fmt, 2), Le16(fmt, 320);
-        break;
-    }
-    std::string body = "WAVEfmt ";
-    Le32(body, (DWORD)fmt.size());
-    body += fmt;
-    body += "data";
-    Le32(body, (DWORD)data.size());
-    body += data;
-    std::string file = "RIFF";
-    Le32(file, (DWORD)body.size());
-    return file + body;
+    std::string fmt = tag == 1 ? PcmFmt() : tag == 49 ? GsmFmt() : G711Fmt(tag);
+    return Wav(fmt, Chunk("data", data));
 }
 
 // Sound that is never silent for long: a tone for PCM, varied bytes for the
@@ -93,7 +65,7 @@ std::string Data(WORD tag, DWORD seconds)
     if (tag == 1) {
         for (DWORD i = 0; i < seconds * 8000; ++i) {
             short s = (short)(8000 * ((i % 40) < 20 ? 1 : -1) + (short)(i % 17) * 100);
-            Le16(data, (WORD)s);
+            data += Le16((WORD)s);
         }
     } else {
         DWORD bytes = seconds * (tag == 49 ? 1625 : 8000);
@@ -104,16 +76,6 @@ std::string Data(WORD tag, DWORD seconds)
         }
     }
     return data;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size();
-    return CloseHandle(file) && ok;
 }
 
 std::string CaptureName(int opening)
@@ -129,15 +91,9 @@ std::string CaptureName(int opening)
 
 void ClearCaptures()
 {
-    WIN32_FIND_DATAA found;
     std::string dir = Env("ORLENTA_CAPTURE");
-    HANDLE find = FindFirstFileA((dir + "\\capture.raw*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        DeleteFileA((dir + "\\" + found.cFileName).c_str());
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    for (const std::string& name : ListFiles(dir, "capture.raw*"))
+        DeleteFileA((dir + "\\" + name).c_str());
 }
 
 double Now()
@@ -361,7 +317,7 @@ int main()
     std::string paths[4];
     for (int i = 0; i < 4; ++i) {
         paths[i] = dir + "\\bench-" + std::to_string(tags[i]) + ".wav";
-        if (!WriteAll(paths[i], Wav(tags[i], Data(tags[i], MESSAGE_SECONDS)))) {
+        if (!WriteFileBytes(paths[i], AcceptedWav(tags[i], Data(tags[i], MESSAGE_SECONDS)))) {
             printf("cannot write %s\n", paths[i].c_str());
             return 1;
         }

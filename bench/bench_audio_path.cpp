@@ -10,6 +10,8 @@
 #include "audio/CAcmConvert.h"
 #include "audio/CRingBuffer.h"
 #include "audio/CVoiceFile.h"
+#include "common/FileBytes.h"
+#include "common/WavBytes.h"
 
 namespace {
 
@@ -34,12 +36,6 @@ std::vector<BYTE> Noise(size_t length)
         b = (BYTE)(x >> 16);
     }
     return v;
-}
-
-void Le32(std::string* s, DWORD v)
-{
-    for (int i = 0; i < 4; ++i)
-        s->push_back((char)((v >> (8 * i)) & 0xFF));
 }
 
 void BenchConvert(const char* name, WORD tag)
@@ -84,24 +80,7 @@ void BenchOpen()
     GetTempPathA(sizeof dir, dir);
     std::string path = std::string(dir) + "orlenta-bench.wav";
     // PCM, a LIST chunk in front of the data, 10 s of sound.
-    std::string wav = "RIFF";
-    Le32(&wav, 0);
-    wav += "WAVEfmt ";
-    Le32(&wav, 16);
-    wav += std::string("\x01\x00\x01\x00", 4);
-    Le32(&wav, 8000);
-    Le32(&wav, 16000);
-    wav += std::string("\x02\x00\x10\x00", 4);
-    wav += "LIST";
-    Le32(&wav, 26);
-    wav += std::string(26, 'i');
-    wav += "data";
-    Le32(&wav, 160000);
-    wav += std::string(160000, '\0');
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(f, wav.data(), (DWORD)wav.size(), &written, nullptr);
-    CloseHandle(f);
+    WriteFileBytes(path, Wav(PcmFmt(), Chunk("LIST", std::string(26, 'i')) + Chunk("data", std::string(160000, '\0'))));
 
     const int runs = 500;
     double start = Now();

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/CommonServices.h"
+#include "app/ScopedWin.h"
 #include "audio/CVoiceFile.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
@@ -15,32 +16,36 @@
 
 namespace {
 
-// Built-in texts, in code page 1251 as the ANSI functions show them.
-// "Команда", "Действие", "Параметр"
-const char* const kColumnTexts[3] = {
-    "\xCA\xEE\xEC\xE0\xED\xE4\xE0",
-    "\xC4\xE5\xE9\xF1\xF2\xE2\xE8\xE5",
-    "\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0",
-};
-const int kColumnWidths[3] = {120, 200, 80};
-
-// Row labels of slots 0 to 13; the last two are "По умолчанию" and "Абонент занят".
-const char* const kRowLabels[CONFIG_SHOWN_SLOTS] = {
-    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "#",
-    "\xCF\xEE \xF3\xEC\xEE\xEB\xF7\xE0\xED\xE8\xFE",
-    "\xC0\xE1\xEE\xED\xE5\xED\xF2 \xE7\xE0\xED\xFF\xF2",
+// Columns of the list view: header text and width.
+const struct {
+    UINT textId;
+    int width;
+} COLUMNS[] = {
+    {IDS_COLUMN_COMMAND, 120},
+    {IDS_COLUMN_ACTION, 200},
+    {IDS_COLUMN_PARAMETER, 80},
 };
 
-// "Файл с таким именем уже существует. Перезаписать существующий файл?"
-const char kOverwriteQuestion[] =
-    "\xD4\xE0\xE9\xEB \xF1 \xF2\xE0\xEA\xE8\xEC \xE8\xEC\xE5\xED\xE5\xEC \xF3\xE6\xE5 "
-    "\xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2. \xCF\xE5\xF0\xE5\xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC "
-    "\xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xFE\xF9\xE8\xE9 \xF4\xE0\xE9\xEB?";
+const char IVR_FILTER[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
+const char WAV_FILTER[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
 
-const char kIvrFilter[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
-const char kWavFilter[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
+const int MAX_WAIT_SECONDS = 60;
 
-const int kMaxWaitSeconds = 60;
+// The clipboard's text holds a blank (space, CR or LF).
+bool ClipboardHasBlank(HWND owner)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    bool blank = false;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+            blank = HasBlank(text);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return blank;
+}
 
 // String-table entry that names an action code.
 UINT ActionNameId(int action)
@@ -58,6 +63,27 @@ char* CurrentParam(CommandSlot* slot)
     return slot->paramText[slot->action];
 }
 
+// The parameter field refuses a typed or pasted blank: the .ivr file drops every
+// blank of a parameter, so what the field showed would not be what was saved.
+// The refusal is a beep, not a balloon tip: balloons need version 6 of the
+// common controls, and Wine's edit control shows none.
+LRESULT CALLBACK ParameterEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    // Enter and the other control keys belong to the dialog manager; only the
+    // space is a blank that can be typed.
+    if (message == WM_CHAR && wParam == ' ') {
+        MessageBeep(MB_OK);
+        return 0;
+    }
+    if (message == WM_PASTE && ClipboardHasBlank(hwnd)) {
+        MessageBeep(MB_OK);
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, ParameterEditProc, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 } // namespace
 
 CConfigDialog::CConfigDialog(HINSTANCE instance)
@@ -68,18 +94,17 @@ CConfigDialog::CConfigDialog(HINSTANCE instance)
     SetDefaults(&config);
     modified = false;
     // Registers itself as this dialog's child.
-    player = new (std::nothrow) CPlayerDialog(GetResInstance(), this);
+    player.reset(new (std::nothrow) CPlayerDialog(GetResInstance(), this));
 }
 
 CConfigDialog::~CConfigDialog()
 {
     if (player) {
-        RemoveChild(player);
+        RemoveChild(player.get());
         // Its window has ended already (or never existed); this only runs its
         // OnClose, which releases a playback if one is left.
         player->Close();
-        delete player;
-        player = nullptr;
+        player.reset();
     }
 }
 
@@ -95,25 +120,31 @@ bool CConfigDialog::OnInitDialog()
     modified = false;
     g_hMainWnd = hwnd;
 
-    SendDlgItemMessageA(hwnd, IDC_WAIT_SPIN, UDM_SETRANGE32, 0, kMaxWaitSeconds);
-    SendDlgItemMessageA(hwnd, IDC_PARAMETER, EM_LIMITTEXT, CONFIG_TEXT_SIZE - 1, 0);
+    SendDlgItemMessageA(hwnd, IDC_WAIT_SPIN, UDM_SETRANGE32, 0, MAX_WAIT_SECONDS);
+    // The .ivr file reads a parameter from a field of this many characters.
+    SendDlgItemMessageA(hwnd, IDC_PARAMETER, EM_LIMITTEXT, IVR_PARAM_CHARS, 0);
+    SetWindowSubclass(GetDlgItem(hwnd, IDC_PARAMETER), ParameterEditProc, 0, 0);
 
     HWND list = GetDlgItem(hwnd, IDC_COMMANDS);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < static_cast<int>(ARRAYSIZE(COLUMNS)); ++i) {
+        char text[TEXT_SIZE] = {};
+        LoadStringA(GetResInstance(), COLUMNS[i].textId, text, sizeof text);
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumnWidths[i];
-        column.pszText = const_cast<char*>(kColumnTexts[i]);
+        column.cx = COLUMNS[i].width;
+        column.pszText = text;
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
     for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
+        char label[TEXT_SIZE] = {};
+        GetSlotLabel(i, label, sizeof label);
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
         item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        item.pszText = const_cast<char*>(kRowLabels[i]);
+        item.pszText = label;
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
     LVITEMA selection = {};
@@ -147,7 +178,7 @@ void CConfigDialog::RefreshList(VoiceMenuConfig* record)
     HWND list = GetDlgItem(hwnd, IDC_COMMANDS);
     for (int row = 0; row < CONFIG_SHOWN_SLOTS; ++row) {
         CommandSlot* slot = &record->slots[row];
-        char name[256] = {};
+        char name[TEXT_SIZE] = {};
         LoadStringA(GetResInstance(), ActionNameId(slot->action), name, sizeof name);
         char empty[1] = {};
         char* param = CurrentParam(slot);
@@ -229,8 +260,13 @@ void CConfigDialog::SetRowSlot(int row, CommandSlot* slot)
 
 int CConfigDialog::SelectedRow()
 {
+    return NextSelectedRow(-1);
+}
+
+int CConfigDialog::NextSelectedRow(int row)
+{
     return static_cast<int>(
-        SendDlgItemMessageA(GetHwnd(), IDC_COMMANDS, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        SendDlgItemMessageA(GetHwnd(), IDC_COMMANDS, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
 }
 
 void CConfigDialog::OnNotify(NMHDR* header)
@@ -249,104 +285,115 @@ void CConfigDialog::OnCommand(HWND hwnd, int id, HWND control, int code)
     if (ready) {
         if (code == CBN_SELCHANGE || code == EN_CHANGE)
             modified = true;
-
-        switch (id) {
-        case IDOK:
-        case IDCANCEL:
-            if (modified) {
-                int answer = AskSaveChanges();
-                if (answer == IDYES) {
-                    if (!Save()) {
-                        UpdateControls();
-                        return;  // the dialog stays open with its changes
-                    }
-                } else if (answer == IDNO) {
-                    modified = false;
-                } else {
-                    UpdateControls();
-                    return;
-                }
-            }
-            break;
-        case IDC_OPEN:
-            Open();
-            break;
-        case IDC_SAVE:
-            Save();
-            break;
-        case IDC_SAVE_AS:
-            SaveAs();
-            break;
-        case IDC_CHOOSE_GREETING:
-            ChooseGreeting();
-            break;
-        case IDC_LISTEN:
-            Listen();
-            break;
-        case IDC_CLEAR_GREETING:
-            ClearGreeting();
-            break;
-        case IDC_ACTION:
-            if (code == CBN_SELCHANGE) {
-                LRESULT selected = SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETCURSEL, 0, 0);
-                if (selected == CB_ERR)
-                    break;
-                int action = static_cast<int>(SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETITEMDATA, selected, 0));
-                ready = false;
-                for (int row = SelectedRow(); row >= 0;
-                     row = static_cast<int>(SendDlgItemMessageA(hwnd, IDC_COMMANDS, LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
-                    CommandSlot* slot = GetRowSlot(row);
-                    if (!slot)
-                        continue;
-                    slot->action = action;
-                    SetDlgItemTextA(hwnd, IDC_PARAMETER, CurrentParam(slot));
-                }
-                RefreshList(&config);
-                ready = true;
-            }
-            break;
-        case IDC_PARAMETER:
-            if (code == EN_CHANGE) {
-                char text[CONFIG_TEXT_SIZE] = {};
-                GetDlgItemTextA(hwnd, IDC_PARAMETER, text, CONFIG_TEXT_SIZE - 1);
-                ready = false;
-                for (int row = SelectedRow(); row >= 0;
-                     row = static_cast<int>(SendDlgItemMessageA(hwnd, IDC_COMMANDS, LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
-                    char* param = CurrentParam(GetRowSlot(row));
-                    if (!param)
-                        continue;
-                    memset(param, 0, CONFIG_TEXT_SIZE);
-                    strcpy(param, text);
-                }
-                RefreshList(&config);
-                ready = true;
-            }
-            break;
-        case IDC_WAIT_TIME:
-            if (code == EN_CHANGE)
-                ReadWaitTime();
-            break;
-        default:
-            break;
+        if (!RunCommand(id, code)) {
+            UpdateControls();
+            return;  // the dialog stays open with its changes
         }
     }
     UpdateControls();
     CBaseDialog::OnCommand(hwnd, id, control, code);
 }
 
+bool CConfigDialog::RunCommand(int id, int code)
+{
+    switch (id) {
+    case IDOK:
+    case IDCANCEL:
+        if (!ConfirmUnsavedChanges())
+            return false;
+        modified = false;
+        break;
+    case IDC_OPEN:
+        Open();
+        break;
+    case IDC_SAVE:
+        Save();
+        break;
+    case IDC_SAVE_AS:
+        SaveAs();
+        break;
+    case IDC_CHOOSE_GREETING:
+        ChooseGreeting();
+        break;
+    case IDC_LISTEN:
+        Listen();
+        break;
+    case IDC_CLEAR_GREETING:
+        ClearGreeting();
+        break;
+    case IDC_ACTION:
+        if (code == CBN_SELCHANGE)
+            OnActionChosen();
+        break;
+    case IDC_PARAMETER:
+        if (code == EN_CHANGE)
+            OnParameterChanged();
+        break;
+    case IDC_WAIT_TIME:
+        if (code == EN_CHANGE)
+            ReadWaitTime();
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void CConfigDialog::OnActionChosen()
+{
+    HWND hwnd = GetHwnd();
+    LRESULT selected = SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETCURSEL, 0, 0);
+    if (selected == CB_ERR)
+        return;
+    int action = static_cast<int>(SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETITEMDATA, selected, 0));
+    ready = false;
+    for (int row = SelectedRow(); row >= 0; row = NextSelectedRow(row)) {
+        CommandSlot* slot = GetRowSlot(row);
+        if (!slot)
+            continue;
+        slot->action = action;
+        SetDlgItemTextA(hwnd, IDC_PARAMETER, CurrentParam(slot));
+    }
+    RefreshList(&config);
+    ready = true;
+}
+
+void CConfigDialog::OnParameterChanged()
+{
+    char text[TEXT_SIZE] = {};
+    GetDlgItemTextA(GetHwnd(), IDC_PARAMETER, text, TEXT_SIZE - 1);
+    ready = false;
+    for (int row = SelectedRow(); row >= 0; row = NextSelectedRow(row)) {
+        char* param = CurrentParam(GetRowSlot(row));
+        if (!param)
+            continue;
+        memset(param, 0, TEXT_SIZE);
+        strcpy(param, text);
+    }
+    RefreshList(&config);
+    ready = true;
+}
+
 bool CConfigDialog::OnClose()
 {
-    if (modified) {
-        int answer = AskSaveChanges();
-        if (answer == IDYES) {
-            if (!Save())
-                return false;
-        } else if (answer == IDCANCEL) {
-            return false;
-        }
-        modified = false;
-    }
+    if (!ConfirmUnsavedChanges())
+        return false;
+    modified = false;
     return CBaseDialog::OnClose();
+}
+
+bool CConfigDialog::ConfirmUnsavedChanges()
+{
+    if (!modified)
+        return true;
+    switch (AskSaveChanges()) {
+    case IDYES:
+        return Save();
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int CConfigDialog::AskSaveChanges()
@@ -356,21 +403,21 @@ int CConfigDialog::AskSaveChanges()
 
 void CConfigDialog::ReadWaitTime()
 {
-    char text[CONFIG_TEXT_SIZE] = {};
-    GetDlgItemTextA(GetHwnd(), IDC_WAIT_TIME, text, CONFIG_TEXT_SIZE - 1);
+    char text[TEXT_SIZE] = {};
+    GetDlgItemTextA(GetHwnd(), IDC_WAIT_TIME, text, TEXT_SIZE - 1);
     config.waitSeconds = static_cast<int>(strtol(text, nullptr, 10));
 }
 
 bool CConfigDialog::AskFileName(DWORD flags, const char* filter, char* name)
 {
-    char title[CONFIG_TEXT_SIZE] = {};
+    char title[TEXT_SIZE] = {};
     LoadStringA(GetResInstance(), IDS_APP_TITLE, title, sizeof title);
     return ChooseFile(GetHwnd(), flags, title, filter, "", name) && name[0];
 }
 
 void CConfigDialog::ShowBadConfigFile(const char* fileName)
 {
-    char format[CONFIG_TEXT_SIZE] = {};
+    char format[TEXT_SIZE] = {};
     LoadStringA(GetResInstance(), IDS_IVR_BAD_FORMAT, format, sizeof format);
     char message[512] = {};
     snprintf(message, sizeof message, format, fileName);
@@ -380,39 +427,31 @@ void CConfigDialog::ShowBadConfigFile(const char* fileName)
 void CConfigDialog::Open()
 {
     HWND hwnd = GetHwnd();
-    char fileName[CONFIG_TEXT_SIZE] = {};
+    char fileName[TEXT_SIZE] = {};
     // The current configuration stays untouched until the new file has been read whole.
-    VoiceMenuConfig* scratch = static_cast<VoiceMenuConfig*>(AllocBlock(sizeof(VoiceMenuConfig)));
+    ScopedBlock block(AllocBlock(sizeof(VoiceMenuConfig)));
+    VoiceMenuConfig* scratch = block.As<VoiceMenuConfig>();
     if (!scratch)
         return;
 
     for (;;) {
-        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kIvrFilter, fileName)) {
-            FreeBlock(scratch);
+        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, IVR_FILTER, fileName))
             return;
-        }
         if (ReadIvrFile(fileName, scratch))
             break;
         ShowBadConfigFile(fileName);
     }
 
-    if (modified) {
-        int answer = AskSaveChanges();
-        if ((answer == IDYES && !Save()) || (answer != IDYES && answer != IDNO)) {
-            FreeBlock(scratch);
-            return;
-        }
-    }
+    if (!ConfirmUnsavedChanges())
+        return;
 
     // Read again: the save just made may have written this very file. A file
     // that has gone bad meanwhile must not leave a half-read configuration.
     if (!ReadIvrFile(fileName, scratch)) {
         ShowBadConfigFile(fileName);
-        FreeBlock(scratch);
         return;
     }
     memcpy(&config, scratch, sizeof config);
-    FreeBlock(scratch);
 
     SetDlgItemTextA(hwnd, IDC_IVR_FILE, fileName);
     RefreshList(&config);
@@ -428,8 +467,8 @@ void CConfigDialog::Open()
 
 bool CConfigDialog::Save()
 {
-    char name[CONFIG_TEXT_SIZE] = {};
-    GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, name, CONFIG_TEXT_SIZE - 1);
+    char name[TEXT_SIZE] = {};
+    GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, name, TEXT_SIZE - 1);
     if (!name[0])
         return SaveAs();
     // A failed write keeps the flag: the changes are still not on disk.
@@ -442,12 +481,12 @@ bool CConfigDialog::Save()
 bool CConfigDialog::SaveAs()
 {
     HWND hwnd = GetHwnd();
-    char name[CONFIG_TEXT_SIZE] = {};
+    char name[TEXT_SIZE] = {};
     for (;;) {
-        if (!AskFileName(0, kIvrFilter, name))
+        if (!AskFileName(0, IVR_FILTER, name))
             return false;
         if (FileExists(name) &&
-            ShowMessage(GetResInstance(), hwnd, kOverwriteQuestion, MB_YESNO | MB_ICONEXCLAMATION) == IDNO)
+            ShowMessageId(GetResInstance(), hwnd, IDS_OVERWRITE_QUESTION, MB_YESNO | MB_ICONEXCLAMATION) == IDNO)
             continue;
         break;
     }
@@ -459,10 +498,12 @@ bool CConfigDialog::SaveAs()
 void CConfigDialog::ChooseGreeting()
 {
     HWND hwnd = GetHwnd();
-    char fileName[CONFIG_TEXT_SIZE] = {};
+    char fileName[TEXT_SIZE] = {};
     for (;;) {
-        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kWavFilter, fileName))
+        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, WAV_FILTER, fileName))
             return;
+        if (!GreetingNameFits(fileName))
+            continue;
         // Only the header is read and checked; nothing plays.
         CVoiceFile check(fileName);
         if (check.Open()) {
@@ -478,6 +519,21 @@ void CConfigDialog::ChooseGreeting()
     }
 }
 
+bool CConfigDialog::GreetingNameFits(const char* fileName)
+{
+    IvrCheck check = CheckIvrGreeting(fileName, config.waitSeconds);
+    if (check.fault == IVR_FITS)
+        return true;
+    char reason[TEXT_SIZE] = {};
+    DescribeIvrFault(check, reason, sizeof reason);
+    char format[TEXT_SIZE * 2] = {};
+    LoadStringA(GetResInstance(), IDS_GREETING_REFUSED, format, sizeof format);
+    char message[TEXT_SIZE * 4] = {};
+    snprintf(message, sizeof message, format, fileName, reason);
+    ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
+    return false;
+}
+
 void CConfigDialog::ClearGreeting()
 {
     memset(config.greeting, 0, sizeof config.greeting);
@@ -486,26 +542,26 @@ void CConfigDialog::ClearGreeting()
 
 void CConfigDialog::GreetingPath(char* path)
 {
-    lstrcpynA(path, config.greeting, CONFIG_TEXT_SIZE);
+    lstrcpynA(path, config.greeting, TEXT_SIZE);
     if (strchr(config.greeting, '\\') || strchr(config.greeting, ':'))
         return;
-    char ivrFile[CONFIG_TEXT_SIZE] = {};
-    GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, ivrFile, CONFIG_TEXT_SIZE - 1);
-    char folder[CONFIG_TEXT_SIZE] = {};
+    char ivrFile[TEXT_SIZE] = {};
+    GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, ivrFile, TEXT_SIZE - 1);
+    char folder[TEXT_SIZE] = {};
     GetDirPart(ivrFile, folder, sizeof folder);
     if (!folder[0])
         return;
-    char beside[CONFIG_TEXT_SIZE] = {};
+    char beside[TEXT_SIZE] = {};
     int length = snprintf(beside, sizeof beside, "%s\\%s", folder, config.greeting);
-    if (length > 0 && length < CONFIG_TEXT_SIZE && FileExists(beside))
-        lstrcpynA(path, beside, CONFIG_TEXT_SIZE);
+    if (length > 0 && length < TEXT_SIZE && FileExists(beside))
+        lstrcpynA(path, beside, TEXT_SIZE);
 }
 
 void CConfigDialog::Listen()
 {
     if (!player)
         return;
-    char path[CONFIG_TEXT_SIZE] = {};
+    char path[TEXT_SIZE] = {};
     GreetingPath(path);
     player->playOnOpen = false;
     if (!FileExists(path)) {

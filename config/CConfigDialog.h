@@ -5,6 +5,8 @@
 #include "app/CBaseDialog.h"
 #include "config/VoiceMenuConfig.h"
 
+#include <memory>
+
 class CPlayerDialog;
 
 class CConfigDialog : public CBaseDialog {
@@ -38,16 +40,27 @@ public:
     void Listen();
 
 private:
+    // One command of OnCommand; false when it keeps the dialog from ending.
+    bool RunCommand(int id, int code);
+    // The action box and the parameter field change the selected rows' slots.
+    void OnActionChosen();
+    void OnParameterChanged();
+    // Before unsaved changes could be lost: entry 8 with Yes (save), No and
+    // Cancel. True when the caller may go on; a failed save or Cancel answer false.
+    bool ConfirmUnsavedChanges();
     // Entry 8 with Yes, No and Cancel; answers the button.
     int AskSaveChanges();
+    // A greeting name the .ivr file can hold as it stands; otherwise says why.
+    bool GreetingNameFits(const char* fileName);
     // The common file dialog with the program's title; true when a name was chosen.
     bool AskFileName(DWORD flags, const char* filter, char* name);
     // Message 379 for a file that is no configuration.
     void ShowBadConfigFile(const char* fileName);
     // Takes the wait time back from field 1011 into config.
     void ReadWaitTime();
-    // The selected list row, or -1.
+    // The selected list row, or -1; the next selected one after a row.
     int SelectedRow();
+    int NextSelectedRow(int row);
     // Where the greeting is played from: a bare name read from a .ivr file is
     // looked for next to that file first.
     void GreetingPath(char* path);
@@ -55,5 +68,5 @@ private:
     VoiceMenuConfig config;
     bool ready;     // false while the dialog itself changes its controls
     bool modified;  // the configuration has changes that are not saved
-    CPlayerDialog* player;  // owned; listens to the greeting
+    std::unique_ptr<CPlayerDialog> player;  // listens to the greeting
 };

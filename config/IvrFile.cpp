@@ -9,49 +9,95 @@
 
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
+#include "app/TextSize.h"
+#include "res/resource.h"
 
 namespace {
 
-// Report contexts, in Windows-1251 (the sources are UTF-8).
-// "Ошибка открытия файла конфигурации IVR"
-const char kOpenError[] =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF \xF4\xE0\xE9\xEB\xE0 "
-    "\xEA\xEE\xED\xF4\xE8\xE3\xF3\xF0\xE0\xF6\xE8\xE8 IVR";
-// "Ошибка при создании конфигурационного файла"
-const char kCreateError[] =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 \xF1\xEE\xE7\xE4\xE0\xED\xE8\xE8 "
-    "\xEA\xEE\xED\xF4\xE8\xE3\xF3\xF0\xE0\xF6\xE8\xEE\xED\xED\xEE\xE3\xEE \xF4\xE0\xE9\xEB\xE0";
-// "Ошибка при перезаписи конфигурационного файла"
-const char kReplaceError[] =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 \xEF\xE5\xF0\xE5\xE7\xE0\xEF\xE8\xF1\xE8 "
-    "\xEA\xEE\xED\xF4\xE8\xE3\xF3\xF0\xE0\xF6\xE8\xEE\xED\xED\xEE\xE3\xEE \xF4\xE0\xE9\xEB\xE0";
+const int LINE_CHARS = 254;     // one read: at most this many characters, line end included
+const int WAIT_CHARS = 3;       // the wait time is read from the first three characters
+const int KEYWORD_COLUMN = 5;   // also where the greeting begins after a two-digit wait time
+const int PARAM_COLUMN = 21;
+const int FIELD_CHARS = IVR_PARAM_CHARS;  // keyword and parameter fields are read this wide
+const int PIECE_SIZE = 1024;    // one formatted header or slot line
 
-const int kLineChars = 254;     // one read: at most this many characters, line end included
-const int kWaitChars = 3;       // the wait time is read from the first three characters
-const int kKeywordColumn = 5;   // also where the greeting begins on line 1
-const int kParamColumn = 21;
-const int kFieldChars = 16;     // keyword and parameter fields are read this wide
-const int kPieceSize = 1024;    // one formatted header or slot line
+// Line 1 with and without a greeting; the three blanks after the wait time put
+// the greeting at KEYWORD_COLUMN when the wait time has two digits.
+const char HEADER_WITH_GREETING[] = "%02d   %s.%s\n\n";
+const char HEADER_WITHOUT_GREETING[] = "%02d           \n\n";
+const char WAIT_FORMAT[] = "%02d";
 
-const char kMenu[] = "menu";
-const char kDial[] = "dial";
-const char kDisconnect[] = "disconnect";
+// The one table of key-line actions: the reader matches keywords by it and the
+// writer lays out the columns by it.
+struct ActionKeyword {
+    int action;
+    const char* keyword;
+    bool withinField;  // also recognised inside a longer keyword field
+    bool hasParam;     // the line carries the action's parameter
+};
+const ActionKeyword ACTION_KEYWORDS[] = {
+    {ACTION_MENU, "menu", false, true},
+    {ACTION_DIAL, "dial", false, true},
+    {ACTION_DISCONNECT, "disconnect", true, false},
+};
+
+const ActionKeyword* KeywordOfAction(int action)
+{
+    for (const ActionKeyword& entry : ACTION_KEYWORDS)
+        if (entry.action == action)
+            return &entry;
+    return nullptr;
+}
+
+const ActionKeyword* ActionOfKeyword(const char* keyword)
+{
+    for (const ActionKeyword& entry : ACTION_KEYWORDS)
+        if (entry.withinField ? strstr(keyword, entry.keyword) != nullptr : strcmp(keyword, entry.keyword) == 0)
+            return &entry;
+    return nullptr;
+}
+
+// Line 1 (and the empty line 2) as the writer writes them; answers the length
+// of line 1 without its line end.
+int FormatHeader(const char* greeting, int waitSeconds, char* out, int size)
+{
+    char name[TEXT_SIZE];
+    char ext[TEXT_SIZE];
+    GetNamePart(greeting, name, sizeof name);
+    GetExtPart(greeting, ext, sizeof ext);
+    int length = name[0] ? snprintf(out, size, HEADER_WITH_GREETING, waitSeconds, name, ext)
+                         : snprintf(out, size, HEADER_WITHOUT_GREETING, waitSeconds);
+    return length - 2;
+}
+
+// One key line: the key padded to the keyword column, the keyword padded to
+// the parameter column, then the parameter.
+void FormatSlotLine(char key, const ActionKeyword& entry, const char* param, char* out, int size)
+{
+    if (entry.hasParam)
+        snprintf(out, size, "%-*c%-*s%.255s\n", KEYWORD_COLUMN, key, PARAM_COLUMN - KEYWORD_COLUMN, entry.keyword,
+                 param);
+    else
+        snprintf(out, size, "%-*c%s\n", KEYWORD_COLUMN, key, entry.keyword);
+}
+
+IvrCheck Fits() { return IvrCheck{IVR_FITS, -1, 0, 0}; }
 
 struct FileCloser {
     void operator()(FILE* file) const { fclose(file); }
 };
 using ScopedFile = std::unique_ptr<FILE, FileCloser>;
 
-// Reads one line into a zeroed buffer of CONFIG_TEXT_SIZE bytes: at most 254
+// Reads one line into a zeroed buffer of TEXT_SIZE bytes: at most 254
 // characters up to and including the line end; the rest of a longer line comes
 // with the next read. CR LF arrives as LF alone, so a file with LF line ends
 // reads exactly like one with CR LF, even where a line meets the limit. False
 // at the end of the file.
 bool ReadLine(FILE* file, char* line)
 {
-    memset(line, 0, CONFIG_TEXT_SIZE);
+    memset(line, 0, TEXT_SIZE);
     int length = 0;
-    while (length < kLineChars) {
+    while (length < LINE_CHARS) {
         int c = getc(file);
         if (c == EOF)
             break;
@@ -73,22 +119,22 @@ bool ReadLine(FILE* file, char* line)
 // into out; a line that ends earlier, or blanks alone, give an empty field.
 void ReadField(const char* line, int column, int width, char* out)
 {
-    memset(out, 0, CONFIG_TEXT_SIZE);
+    memset(out, 0, TEXT_SIZE);
     size_t length = strlen(line);
     if (length <= static_cast<size_t>(column))
         return;
-    char field[CONFIG_TEXT_SIZE] = {};
+    char field[TEXT_SIZE] = {};
     memcpy(field, line + column, length - column < static_cast<size_t>(width) ? length - column : width);
     StripBlanks(field, out);
 }
 
 void ReadHeader(const char* line, VoiceMenuConfig* config)
 {
-    char wait[kWaitChars + 1] = {};
-    memcpy(wait, line, kWaitChars);
+    char wait[WAIT_CHARS + 1] = {};
+    memcpy(wait, line, WAIT_CHARS);
     config->waitSeconds = atoi(wait);
-    if (strlen(line) > static_cast<size_t>(kKeywordColumn))
-        StripBlanks(line + kKeywordColumn, config->greeting);
+    if (strlen(line) > static_cast<size_t>(KEYWORD_COLUMN))
+        StripBlanks(line + KEYWORD_COLUMN, config->greeting);
 }
 
 // One key line; false when it does not belong in the file.
@@ -99,19 +145,15 @@ bool ReadSlotLine(const char* line, VoiceMenuConfig* config)
         return false;
     CommandSlot& slot = config->slots[index];
 
-    char keyword[CONFIG_TEXT_SIZE];
-    ReadField(line, kKeywordColumn, kFieldChars, keyword);
-    if (strcmp(keyword, kMenu) == 0)
-        slot.action = ACTION_MENU;
-    else if (strcmp(keyword, kDial) == 0)
-        slot.action = ACTION_DIAL;
-    else if (strstr(keyword, kDisconnect))
-        slot.action = ACTION_DISCONNECT;
+    char keyword[TEXT_SIZE];
+    ReadField(line, KEYWORD_COLUMN, FIELD_CHARS, keyword);
     // An unknown keyword leaves what an earlier line for the key set.
+    if (const ActionKeyword* entry = ActionOfKeyword(keyword))
+        slot.action = entry->action;
     if (slot.action == ACTION_NONE)
         return false;
 
-    ReadField(line, kParamColumn, kFieldChars, slot.paramText[slot.action]);
+    ReadField(line, PARAM_COLUMN, FIELD_CHARS, slot.paramText[slot.action]);
     return true;
 }
 
@@ -128,7 +170,7 @@ DWORD LastErrorOr(DWORD fallback)
 DWORD WritePiece(HANDLE file, const char* text)
 {
     OutputDebugStringA(text);
-    char bytes[kPieceSize * 2];
+    char bytes[PIECE_SIZE * 2];
     DWORD size = 0;
     for (const char* p = text; *p; ++p) {
         if (*p == '\n')
@@ -144,39 +186,39 @@ DWORD WritePiece(HANDLE file, const char* text)
 
 DWORD WriteContent(HANDLE file, const VoiceMenuConfig* config)
 {
-    char piece[kPieceSize];
-    char name[CONFIG_TEXT_SIZE];
-    char ext[CONFIG_TEXT_SIZE];
-    GetNamePart(config->greeting, name, sizeof name);
-    GetExtPart(config->greeting, ext, sizeof ext);
-    if (name[0])
-        snprintf(piece, sizeof piece, "%02d   %s.%s\n\n", config->waitSeconds, name, ext);
-    else
-        snprintf(piece, sizeof piece, "%02d           \n\n", config->waitSeconds);
+    char piece[PIECE_SIZE];
+    FormatHeader(config->greeting, config->waitSeconds, piece, sizeof piece);
     if (DWORD code = WritePiece(file, piece))
         return code;
 
     // Slot 14 ("t") is kept in the record but never written.
     for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
         const CommandSlot& slot = config->slots[i];
-        const char key[2] = {SlotKey(i), '\0'};
-        switch (slot.action) {
-        case ACTION_MENU:
-            snprintf(piece, sizeof piece, "%s    menu            %.255s\n", key, slot.paramText[ACTION_MENU]);
-            break;
-        case ACTION_DIAL:
-            snprintf(piece, sizeof piece, "%s    dial            %.255s\n", key, slot.paramText[ACTION_DIAL]);
-            break;
-        case ACTION_DISCONNECT:
-            snprintf(piece, sizeof piece, "%s    disconnect\n", key);
-            break;
-        default:
+        const ActionKeyword* entry = KeywordOfAction(slot.action);
+        if (!entry)
             continue;
-        }
+        FormatSlotLine(SlotKey(i), *entry, slot.paramText[slot.action], piece, sizeof piece);
         if (DWORD code = WritePiece(file, piece))
             return code;
     }
     return 0;
+}
+
+// The last guard before anything is written: a record that would read back
+// otherwise is refused with its reason, and the old file stays as it is.
+bool RecordFits(const char* fileName, const VoiceMenuConfig* config)
+{
+    IvrCheck check = CheckIvrRecord(config);
+    if (check.fault == IVR_FITS)
+        return true;
+    char reason[TEXT_SIZE] = {};
+    DescribeIvrFault(check, reason, sizeof reason);
+    char format[TEXT_SIZE * 2] = {};
+    LoadStringA(g_hInstance, IDS_IVR_NOT_SAVED, format, sizeof format);
+    char message[TEXT_SIZE * 4] = {};
+    snprintf(message, sizeof message, format, fileName, reason);
+    ShowMessage(g_hInstance, g_hMainWnd, message, MB_OK | MB_ICONHAND);
+    return false;
 }
 
 // A read-only file or a folder at the target's name is refused before anything
@@ -188,7 +230,7 @@ bool CanReplaceTarget(const char* fileName)
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return true;
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-        ReportSystemError(ERROR_ACCESS_DENIED, TRUE, kReplaceError);
+        ReportSystemErrorId(ERROR_ACCESS_DENIED, IDS_IVR_REPLACE_ERROR);
         return false;
     }
     return true;
@@ -216,7 +258,7 @@ bool SaveThroughTemp(const char* fileName, const char* tempName, const VoiceMenu
     }
     if (code) {
         DeleteFileA(tempName);
-        ReportSystemError(code, TRUE, kCreateError);
+        ReportSystemErrorId(code, IDS_IVR_CREATE_ERROR);
         return false;
     }
 
@@ -224,7 +266,7 @@ bool SaveThroughTemp(const char* fileName, const char* tempName, const VoiceMenu
     if (!MoveFileExA(tempName, fileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         code = LastErrorOr(ERROR_ACCESS_DENIED);
         DeleteFileA(tempName);
-        ReportSystemError(code, TRUE, kReplaceError);
+        ReportSystemErrorId(code, IDS_IVR_REPLACE_ERROR);
         return false;
     }
     return true;
@@ -232,11 +274,93 @@ bool SaveThroughTemp(const char* fileName, const char* tempName, const VoiceMenu
 
 } // namespace
 
+IvrCheck CheckIvrGreeting(const char* greeting, int waitSeconds)
+{
+    char wait[PIECE_SIZE];
+    if (snprintf(wait, sizeof wait, WAIT_FORMAT, waitSeconds) > WAIT_CHARS)
+        return IvrCheck{IVR_WAIT_TOO_WIDE, -1, WAIT_CHARS, waitSeconds};
+
+    char name[TEXT_SIZE];
+    char ext[TEXT_SIZE];
+    GetNamePart(greeting, name, sizeof name);
+    GetExtPart(greeting, ext, sizeof ext);
+    if (!name[0])
+        return Fits();  // no greeting is written
+    if (HasBlank(name) || HasBlank(ext))
+        return IvrCheck{IVR_GREETING_BLANK, -1, 0, 0};
+
+    // Line 1 must come in one read, its line end included.
+    char header[PIECE_SIZE];
+    int length = FormatHeader(greeting, waitSeconds, header, sizeof header);
+    int written = static_cast<int>(strlen(name) + 1 + strlen(ext));
+    if (length + 1 > LINE_CHARS)
+        return IvrCheck{IVR_GREETING_TOO_LONG, -1, LINE_CHARS - 1 - (length - written), written};
+    return Fits();
+}
+
+IvrCheck CheckIvrParam(int slot, const char* param)
+{
+    if (HasBlank(param))
+        return IvrCheck{IVR_PARAM_BLANK, slot, FIELD_CHARS, 0};
+    int length = static_cast<int>(strlen(param));
+    if (length > FIELD_CHARS)
+        return IvrCheck{IVR_PARAM_TOO_LONG, slot, FIELD_CHARS, length};
+    return Fits();
+}
+
+IvrCheck CheckIvrRecord(const VoiceMenuConfig* config)
+{
+    IvrCheck check = CheckIvrGreeting(config->greeting, config->waitSeconds);
+    for (int i = 0; check.fault == IVR_FITS && i < CONFIG_SHOWN_SLOTS; ++i) {
+        const CommandSlot& slot = config->slots[i];
+        const ActionKeyword* entry = KeywordOfAction(slot.action);
+        if (entry && entry->hasParam)
+            check = CheckIvrParam(i, slot.paramText[slot.action]);
+    }
+    return check;
+}
+
+void DescribeIvrFault(const IvrCheck& check, char* out, int size)
+{
+    static const struct {
+        IvrFault fault;
+        UINT id;
+    } REASONS[] = {
+        {IVR_WAIT_TOO_WIDE, IDS_FAULT_WAIT},
+        {IVR_GREETING_BLANK, IDS_FAULT_GREETING_BLANK},
+        {IVR_GREETING_TOO_LONG, IDS_FAULT_GREETING_LONG},
+        {IVR_PARAM_BLANK, IDS_FAULT_PARAM_BLANK},
+        {IVR_PARAM_TOO_LONG, IDS_FAULT_PARAM_LONG},
+    };
+    memset(out, 0, size);
+    char format[TEXT_SIZE] = {};
+    for (const auto& reason : REASONS)
+        if (reason.fault == check.fault)
+            LoadStringA(g_hInstance, reason.id, format, sizeof format);
+    char label[TEXT_SIZE] = {};
+    GetSlotLabel(check.slot, label, sizeof label);
+    switch (check.fault) {
+    case IVR_WAIT_TOO_WIDE:
+        snprintf(out, size, format, check.value);
+        break;
+    case IVR_GREETING_TOO_LONG:
+        snprintf(out, size, format, check.limit);
+        break;
+    case IVR_PARAM_BLANK:
+    case IVR_PARAM_TOO_LONG:
+        snprintf(out, size, format, label, check.limit);
+        break;
+    default:
+        lstrcpynA(out, format, size);
+        break;
+    }
+}
+
 bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
 {
     memset(config, 0, sizeof *config);
     if (!fileName) {
-        ReportSystemError(ERROR_INVALID_NAME, TRUE, kOpenError);
+        ReportSystemErrorId(ERROR_INVALID_NAME, IDS_IVR_OPEN_ERROR);
         return false;
     }
 
@@ -247,11 +371,11 @@ bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
         DWORD code = GetLastError();
         if (!code)
             code = _doserrno ? static_cast<DWORD>(_doserrno) : ERROR_OPEN_FAILED;
-        ReportSystemError(code, TRUE, kOpenError);
+        ReportSystemErrorId(code, IDS_IVR_OPEN_ERROR);
         return false;
     }
 
-    char line[CONFIG_TEXT_SIZE];
+    char line[TEXT_SIZE];
     if (ReadLine(file.get(), line)) {
         ReadHeader(line, config);
         ReadLine(file.get(), line);  // line 2 is ignored
@@ -269,14 +393,14 @@ bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
 bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
 {
     if (!fileName || !*fileName) {
-        ReportSystemError(ERROR_INVALID_NAME, TRUE, kCreateError);
+        ReportSystemErrorId(ERROR_INVALID_NAME, IDS_IVR_CREATE_ERROR);
         return false;
     }
     if (strlen(fileName) >= MAX_PATH) {
-        ReportSystemError(ERROR_FILENAME_EXCED_RANGE, TRUE, kCreateError);
+        ReportSystemErrorId(ERROR_FILENAME_EXCED_RANGE, IDS_IVR_CREATE_ERROR);
         return false;
     }
-    if (!CanReplaceTarget(fileName))
+    if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
         return false;
 
     // The temporary goes into the target's folder, so that the final rename
@@ -293,7 +417,7 @@ bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
     char tempName[MAX_PATH] = {};
     SetLastError(0);
     if (!GetTempFileNameA(folder, "ivr", 0, tempName)) {
-        ReportSystemError(LastErrorOr(ERROR_PATH_NOT_FOUND), TRUE, kCreateError);
+        ReportSystemErrorId(LastErrorOr(ERROR_PATH_NOT_FOUND), IDS_IVR_CREATE_ERROR);
         return false;
     }
     return SaveThroughTemp(fileName, tempName, config);
@@ -301,7 +425,7 @@ bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
 
 bool WriteIvrFileThrough(const char* fileName, const char* tempName, const VoiceMenuConfig* config)
 {
-    if (!CanReplaceTarget(fileName))
+    if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
         return false;
     return SaveThroughTemp(fileName, tempName, config);
 }

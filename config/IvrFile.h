@@ -4,12 +4,45 @@
 #pragma once
 #include "config/VoiceMenuConfig.h"
 
+// The parameter field of a key line is read this many characters wide.
+const int IVR_PARAM_CHARS = 16;
+
+// Why a record would not read back from its file as it stands: the reader (and
+// the IVR system) reads at most 254 characters a line, the wait time from three
+// characters, the parameter from a 16-character field, and drops every blank.
+enum IvrFault {
+    IVR_FITS = 0,
+    IVR_WAIT_TOO_WIDE,       // value: the wait time
+    IVR_GREETING_BLANK,
+    IVR_GREETING_TOO_LONG,   // limit: most characters of name and extension
+    IVR_PARAM_BLANK,         // slot: the key's slot
+    IVR_PARAM_TOO_LONG,      // slot, limit
+};
+
+struct IvrCheck {
+    IvrFault fault;
+    int slot;
+    int limit;
+    int value;
+};
+
+// The header line of a greeting (a full path or a bare name) and a wait time.
+IvrCheck CheckIvrGreeting(const char* greeting, int waitSeconds);
+// A parameter text of a key line (one that its action writes).
+IvrCheck CheckIvrParam(int slot, const char* param);
+// Everything WriteIvrFile would write; the first fault found.
+IvrCheck CheckIvrRecord(const VoiceMenuConfig* config);
+// The reason of a fault as the messages give it (string table), in size bytes.
+void DescribeIvrFault(const IvrCheck& check, char* out, int size);
+
 // Reads a whole file into config (cleared first). False on a format error
 // (returned only) or when the file cannot be opened (reported).
 bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config);
 
 // Writes config; the old file is replaced only once the new content is
-// completely on disk. False, with a report, when anything fails.
+// completely on disk. False, with a report, when anything fails, and also when
+// the record would not read back as it stands (CheckIvrRecord): then nothing
+// is written at all.
 bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config);
 
 // WriteIvrFile through a temporary named by the caller instead of a fresh

@@ -1,6 +1,7 @@
 // One voice menu of the IVR system, as the configurator edits it and the .ivr
 // file stores it.
 #pragma once
+#include "app/TextSize.h"
 
 enum {
     ACTION_NONE = 0,
@@ -9,7 +10,6 @@ enum {
     ACTION_DISCONNECT = 3,  // "disconnect": end the connection
 };
 
-const int CONFIG_TEXT_SIZE = 256;     // every text: at most 255 characters and a terminator
 const int CONFIG_SLOT_COUNT = 15;     // keys 0-9, *, #, default, busy and the hidden "t"
 const int CONFIG_SHOWN_SLOTS = 14;    // slot 14 ("t") is kept but never shown or written
 const int CONFIG_ACTION_TEXTS = 15;   // one parameter text per action code
@@ -24,11 +24,11 @@ const int SLOT_T = 14;        // key "t"
 struct CommandSlot {
     int action;
     // The text last given for each action, so switching away and back keeps it.
-    char paramText[CONFIG_ACTION_TEXTS][CONFIG_TEXT_SIZE];
+    char paramText[CONFIG_ACTION_TEXTS][TEXT_SIZE];
 };
 
 struct VoiceMenuConfig {
-    char greeting[CONFIG_TEXT_SIZE];
+    char greeting[TEXT_SIZE];
     int waitSeconds;
     CommandSlot slots[CONFIG_SLOT_COUNT];
 };
@@ -40,3 +40,6 @@ void SetDefaults(VoiceMenuConfig* config);
 char SlotKey(int slot);
 // Slot index of a key character, or -1 when no slot has that key.
 int SlotOfKey(char key);
+// The slot's name as the list shows it: the key, or "По умолчанию" and
+// "Абонент занят" (string table) for the two events; size bytes of out.
+void GetSlotLabel(int slot, char* out, int size);

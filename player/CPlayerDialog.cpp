@@ -5,6 +5,7 @@
 
 #include "app/CommonServices.h"
 #include "app/PlayerStep.h"
+#include "app/TextSize.h"
 #include "audio/CVoiceFile.h"
 #include "audio/CVoicePlay.h"
 #include "player/PlayerTrackBars.h"
@@ -12,14 +13,13 @@
 
 namespace {
 
-const int STRING_SIZE = 256;
 const int FORMAT_STRING_SIZE = 1024;    // strings 372 and 377: at most 1023 characters
 const int SYSTEM_TEXT_SIZE = 512;       // the system's error text: at most 511 characters
 const int TIME_TEXT_SIZE = 64;          // label texts are compared up to 63 characters
 const char STOPPED_TIME[] = "00:00:00";
 
 // Sample rates that the format message names as numbers.
-const DWORD kKnownRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+const DWORD KNOWN_RATES[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 
 // Colour of the volume bar when it is disabled, and of the position bar.
 const COLORREF DISABLED_VOLUME_COLOR = RGB(190, 190, 190);
@@ -53,7 +53,7 @@ void LoadText(HINSTANCE instance, UINT id, char* out, int size)
 
 bool IsKnownRate(DWORD rate)
 {
-    for (DWORD known : kKnownRates) {
+    for (DWORD known : KNOWN_RATES) {
         if (known == rate)
             return true;
     }
@@ -128,7 +128,7 @@ bool CPlayerDialog::SetMessageFile(const char* name)
 {
     if (!name || !FileExists(name))
         return false;
-    lstrcpynA(fileName, name, PLAYER_NAME_SIZE);
+    lstrcpynA(fileName, name, TEXT_SIZE);
     DWORD formatTag = 0;
     HANDLE file = OpenWaveFile(fileName, 0, &formatTag);
     if (file == INVALID_HANDLE_VALUE)
@@ -149,16 +149,16 @@ bool CPlayerDialog::BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, 
     DWORD code = file.GetLastErrorCode();
     if (code == VOICE_ERROR_FORMAT) {
         const WaveHeader& header = file.GetHeader();
-        char bad[STRING_SIZE];
+        char bad[TEXT_SIZE];
         LoadText(instance, IDS_BAD_VALUE, bad, sizeof bad);
 
-        char compression[STRING_SIZE] = {};
+        char compression[TEXT_SIZE] = {};
         file.GetFormatName(compression);
         if (!compression[0])
             lstrcpynA(compression, bad, sizeof compression);
 
-        char rate[STRING_SIZE];
-        char byteRate[STRING_SIZE];
+        char rate[TEXT_SIZE];
+        char byteRate[TEXT_SIZE];
         if (IsKnownRate(header.samplesPerSec)) {
             wsprintfA(rate, "%lu", (unsigned long)header.samplesPerSec);
             wsprintfA(byteRate, "%lu", (unsigned long)header.avgBytesPerSec);
@@ -167,7 +167,7 @@ bool CPlayerDialog::BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, 
             lstrcpynA(byteRate, bad, sizeof byteRate);
         }
 
-        char sound[STRING_SIZE];
+        char sound[TEXT_SIZE];
         if (header.channels == 1)
             LoadText(instance, IDS_MONO, sound, sizeof sound);
         else if (header.channels == 2)
@@ -177,17 +177,16 @@ bool CPlayerDialog::BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, 
 
         LoadText(instance, IDS_WAV_BAD_FORMAT, format, sizeof format);
         const char* args[] = {file.GetFileName(), compression, rate, byteRate, sound};
-        FillFormat(format, args, 5, out, size);
+        FillFormat(format, args, ARRAYSIZE(args), out, size);
         return true;
     }
 
     // Code 2 (missing file) included: the system's own words for the error.
-    char system[SYSTEM_TEXT_SIZE] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, sizeof system - 1, nullptr);
+    char system[SYSTEM_TEXT_SIZE];
+    GetSystemErrorText(code, system, sizeof system);
     LoadText(instance, IDS_WAV_OPEN_ERROR, format, sizeof format);
     const char* args[] = {file.GetFileName(), system};
-    FillFormat(format, args, 2, out, size);
+    FillFormat(format, args, ARRAYSIZE(args), out, size);
     return true;
 }
 
@@ -241,7 +240,7 @@ bool CPlayerDialog::OnInitDialog()
 void CPlayerDialog::UpdateButtons()
 {
     HWND hwnd = GetHwnd();
-    char text[STRING_SIZE];
+    char text[TEXT_SIZE];
     LoadText(GetResInstance(), playing && !paused ? IDS_PAUSE : IDS_PLAY, text, sizeof text);
     SetDlgItemTextA(hwnd, IDC_PLAY_PAUSE, text);
 
@@ -340,20 +339,21 @@ void CPlayerDialog::OnReaderEnded()
         ShowStopped();
 }
 
+void CPlayerDialog::OnHScroll(HWND bar, int code, int thumb)
+{
+    HWND hwnd = GetHwnd();
+    if (bar && bar == GetDlgItem(hwnd, IDC_VOLUME_BAR))
+        OnVolumeScroll(code, thumb);
+    else if (bar && bar == GetDlgItem(hwnd, IDC_POSITION_BAR))
+        OnPositionScroll(code);
+}
+
 bool CPlayerDialog::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_HSCROLL) {
-        HWND bar = (HWND)lParam;
-        int code = LOWORD(wParam);
-        if (bar && bar == GetDlgItem(hwnd, IDC_VOLUME_BAR))
-            OnVolumeScroll(code, (short)HIWORD(wParam));
-        else if (bar && bar == GetDlgItem(hwnd, IDC_POSITION_BAR))
-            OnPositionScroll(code);
-    } else if (message == WM_PLAYER_READER_ENDED) {
+    if (message == WM_PLAYER_READER_ENDED)
         OnReaderEnded();
-    } else if (g_uPlayerStepMsg != 0 && message == g_uPlayerStepMsg) {
+    else if (g_uPlayerStepMsg != 0 && message == g_uPlayerStepMsg)
         OnPlayerStep();
-    }
     return CBaseDialog::OnMessage(hwnd, message, wParam, lParam);
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "app/CBaseDialog.h"
+#include "app/TextSize.h"
 #include "audio/CPlaybackListener.h"
 
 class CVoiceFile;
@@ -19,7 +20,6 @@ struct TrackBarColor {
     int blue;
 };
 
-const int PLAYER_NAME_SIZE = 256;
 const int PLAYER_VOLUME_LEVELS = 256;
 const int PLAYER_INITIAL_VOLUME = 100;
 const DWORD PLAYER_STEP_MS = 20;            // one position of the position bar
@@ -50,6 +50,7 @@ public:
     bool OnInitDialog() override;
     bool OnClose() override;
     void OnCommand(HWND hwnd, int id, HWND control, int code) override;
+    void OnHScroll(HWND bar, int code, int thumb) override;
 
     // What the playback engine and the reader thread call.
     HWND GetStepWindow() override;
@@ -86,7 +87,7 @@ private:
     void FillColorTable();
 
     CVoiceFile* voiceFile;
-    char fileName[PLAYER_NAME_SIZE];
+    char fileName[TEXT_SIZE];
     bool playing;
     bool paused;
     std::atomic<bool> seekPending;  // set by the interface thread, cleared by it and by the reader

@@ -7,6 +7,16 @@
 
 namespace {
 
+// The sunken frame around the channel: one pixel wider on each side, reaching
+// up over the thumb's height and stopping just above the channel's bottom.
+const int FRAME_SIDE_OUTSET = 1;
+const int FRAME_ABOVE_CHANNEL = 14;
+const int FRAME_BOTTOM_INSET = 4;
+// The pushed-in well drawn inside the thumb, filled with the bar's colour.
+const int WELL_SIDE_INSET = 5;
+const int WELL_TOP_INSET = 3;
+const int WELL_BOTTOM_INSET = 4;
+
 // The controls' own procedures. The process has one player dialog, so one
 // saved procedure per bar is enough; each run attaches its new controls again.
 WNDPROC g_pfnVolumeBarDefault = nullptr;
@@ -86,7 +96,8 @@ void PaintTrackBar(HWND bar, HDC dc, COLORREF fill, bool enabled)
     SendMessageA(bar, TBM_GETCHANNELRECT, 0, (LPARAM)&channel);
 
     // The sunken bar reaches from well above the channel to just above its bottom.
-    RECT frame = {channel.left - 1, channel.top - 14, channel.right + 1, channel.bottom - 4};
+    RECT frame = {channel.left - FRAME_SIDE_OUTSET, channel.top - FRAME_ABOVE_CHANNEL,
+                  channel.right + FRAME_SIDE_OUTSET, channel.bottom - FRAME_BOTTOM_INSET};
     DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
 
     ScopedGdiObj<HBRUSH> brush(CreateSolidBrush(fill));
@@ -103,7 +114,8 @@ void PaintTrackBar(HWND bar, HDC dc, COLORREF fill, bool enabled)
     thumb.bottom = frame.bottom - 1;
     DrawFrameControl(dc, &thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
 
-    RECT well = {thumb.left + 5, thumb.top + 3, thumb.right - 5, thumb.bottom - 4};
+    RECT well = {thumb.left + WELL_SIDE_INSET, thumb.top + WELL_TOP_INSET, thumb.right - WELL_SIDE_INSET,
+                 thumb.bottom - WELL_BOTTOM_INSET};
     DrawFrameControl(dc, &well, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
     InflateRect(&well, -1, -1);
     FillRect(dc, &well, brush.Get());

@@ -21,6 +21,23 @@
 #define IDS_STEREO                376  // "стерео"
 #define IDS_WAV_OPEN_ERROR        377  // open failure message with the system's text
 #define IDS_IVR_BAD_FORMAT        379  // malformed configuration file
+#define IDS_ERROR_LINE            400  // "Ошибка: %d" of a system error report
+#define IDS_IVR_OPEN_ERROR        401  // report contexts of the .ivr reader and writer
+#define IDS_IVR_CREATE_ERROR      402
+#define IDS_IVR_REPLACE_ERROR     403
+#define IDS_COLUMN_COMMAND        404  // list view column headers
+#define IDS_COLUMN_ACTION         405
+#define IDS_COLUMN_PARAMETER      406
+#define IDS_ROW_DEFAULT           407  // "По умолчанию"
+#define IDS_ROW_BUSY              408  // "Абонент занят"
+#define IDS_OVERWRITE_QUESTION    409  // Save as onto an existing file
+#define IDS_GREETING_REFUSED      410  // a greeting name the .ivr file cannot hold
+#define IDS_IVR_NOT_SAVED         411  // a record the .ivr file cannot hold
+#define IDS_FAULT_GREETING_BLANK  412  // reasons for the two messages above
+#define IDS_FAULT_GREETING_LONG   413
+#define IDS_FAULT_PARAM_BLANK     414
+#define IDS_FAULT_PARAM_LONG      415
+#define IDS_FAULT_WAIT            416
 
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)

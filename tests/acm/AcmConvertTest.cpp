@@ -10,13 +10,6 @@
 
 namespace {
 
-std::string Fixture(const char* name)
-{
-    std::string bytes = ReadFileBytes(EnvPath("ORLENTA_FIXTURES") + "\\" + name);
-    EXPECT_FALSE(bytes.empty()) << "fixture " << name << " is missing";
-    return bytes;
-}
-
 // ITU-T G.711 decoding, written from the standard's tables: the sign, the
 // three-bit segment and the four-bit step of each code, scaled to 16 bits.
 short AlawToLinear(BYTE code)
@@ -108,7 +101,7 @@ TEST(AcmConvert, RefusesOtherTagsBeforeOpeningAStream)
 
 TEST(AcmConvert, PcmPassesThroughUnchanged)
 {
-    std::string wav = Fixture("pcm_tone_2500ms.wav");
+    std::string wav = FixtureBytes("pcm_tone_2500ms.wav");
     ASSERT_GE(wav.size(), 44u + 16000u);
     Converter c;
     ASSERT_TRUE(c.Open(1));
@@ -152,7 +145,7 @@ TEST(AcmConvert, G711OneSecondOfAFileMatchesSox)
     } rows[] = {{6, "alaw_tone_2500ms.wav", "alaw_tone_2500ms.s16le"},
                 {7, "ulaw_tone_2500ms.wav", "ulaw_tone_2500ms.s16le"}};
     for (const Row& row : rows) {
-        std::string wav = Fixture(row.wav), ref = Fixture(row.decoded);
+        std::string wav = FixtureBytes(row.wav), ref = FixtureBytes(row.decoded);
         ASSERT_GE(wav.size(), 58u + 20000u);
         ASSERT_EQ(ref.size(), 40000u);
         Converter c;
@@ -172,7 +165,7 @@ TEST(AcmConvert, G711OneSecondOfAFileMatchesSox)
 // code, so agreement with it means something.
 TEST(AcmConvert, GsmMatchesFfmpegsOwnDecoder)
 {
-    std::string wav = Fixture("gsm_tone_2500ms.wav"), ref = Fixture("gsm_tone_2500ms.s16le");
+    std::string wav = FixtureBytes("gsm_tone_2500ms.wav"), ref = FixtureBytes("gsm_tone_2500ms.s16le");
     const DWORD dataOffset = 60, dataSize = 4096;  // 63 blocks of 65 and a pad byte
     ASSERT_EQ(wav.size(), dataOffset + dataSize);
     ASSERT_EQ(ref.size(), 63u * 640u);
@@ -197,7 +190,7 @@ TEST(AcmConvert, GsmMatchesFfmpegsOwnDecoder)
 
 TEST(AcmConvert, GsmDropsThePartialBlockAtTheEnd)
 {
-    std::string wav = Fixture("gsm_tone_2500ms.wav"), ref = Fixture("gsm_tone_2500ms.s16le");
+    std::string wav = FixtureBytes("gsm_tone_2500ms.wav"), ref = FixtureBytes("gsm_tone_2500ms.s16le");
     ASSERT_GE(wav.size(), 60u + 1000u);
     Converter c;
     ASSERT_TRUE(c.Open(49));
@@ -210,7 +203,7 @@ TEST(AcmConvert, GsmDropsThePartialBlockAtTheEnd)
 
 TEST(AcmConvert, AShorterBlockLeavesSilenceBehindItsOutput)
 {
-    std::string wav = Fixture("alaw_tone_2500ms.wav");
+    std::string wav = FixtureBytes("alaw_tone_2500ms.wav");
     ASSERT_GE(wav.size(), 58u + 8000u);
     Converter c;
     ASSERT_TRUE(c.Open(6));
@@ -223,7 +216,7 @@ TEST(AcmConvert, AShorterBlockLeavesSilenceBehindItsOutput)
         ASSERT_EQ(c.output[i], 0) << "byte " << i;
 
     Converter gsm;
-    std::string g = Fixture("gsm_tone_2500ms.wav");
+    std::string g = FixtureBytes("gsm_tone_2500ms.wav");
     ASSERT_TRUE(gsm.Open(49));
     ASSERT_EQ(gsm.Run(g.data() + 60, 1625), 16000);
     ASSERT_EQ(gsm.Run(g.data() + 60 + 1625, 130), 1280);

@@ -1,10 +1,10 @@
 #include "common/DialogRunner.h"
 
-#include <commctrl.h>
-
+#include <atomic>
 #include <vector>
 
 #include "app/CBaseDialog.h"
+#include "app/ScopedWin.h"
 #include "common/TestUtil.h"
 
 // The state of one dialog run, shared by its runner and the UI thread (which
@@ -12,10 +12,10 @@
 struct DialogRunner::Job {
     std::function<INT_PTR()> body;
     INT_PTR result = 0;
-    volatile LONG started = 0;
-    volatile LONG ended = 0;
-    volatile LONG flushSeen = 0;
-    HWND volatile dialog = nullptr;
+    std::atomic<bool> started{false};    // written by the UI thread
+    std::atomic<bool> ended{false};      // written by the UI thread
+    std::atomic<LONG> flushSeen{0};      // written by the UI thread: the last marker its dialog loop took
+    std::atomic<HWND> dialog{nullptr};   // written by the test thread once the dialog shows
 };
 
 namespace {
@@ -71,8 +71,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         // A flush marker counts only when the dialog's own loop takes it:
         // under a message box or file dialog the dialog is disabled.
-        if (msg->message == FlushMessage() && g_current->dialog && IsWindowEnabled(g_current->dialog))
-            InterlockedExchange(&g_current->flushSeen, static_cast<LONG>(msg->wParam));
+        if (msg->message == FlushMessage() && g_current->dialog && IsWindowEnabled(g_current->dialog.load()))
+            g_current->flushSeen = static_cast<LONG>(msg->wParam);
         if (msg->message == EndAllMessage()) {
             std::vector<HWND> dialogs = VisibleDialogs(GetCurrentThreadId());
             for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
@@ -86,11 +86,8 @@ DWORD WINAPI UiThreadProc(void* ready)
 {
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    // Held until the process ends (see the header); the tests do not link ole32.
-    typedef HRESULT(WINAPI * OleInitializeProc)(void*);
-    if (HMODULE ole = LoadLibraryA("ole32.dll"))
-        if (auto init = reinterpret_cast<OleInitializeProc>(reinterpret_cast<void*>(GetProcAddress(ole, "OleInitialize"))))
-            init(nullptr);
+    // Held for the thread's whole life (see the header).
+    ScopedOle ole;
     g_hook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
     SetEvent(static_cast<HANDLE>(ready));
 
@@ -99,10 +96,10 @@ DWORD WINAPI UiThreadProc(void* ready)
             auto* held = reinterpret_cast<std::shared_ptr<DialogRunner::Job>*>(msg.lParam);
             DialogRunner::Job* job = held->get();
             g_current = job;
-            InterlockedExchange(&job->started, 1);
+            job->started = true;
             job->result = job->body();
             g_current = nullptr;
-            InterlockedExchange(&job->ended, 1);
+            job->ended = true;
             delete held;
             continue;
         }
@@ -170,12 +167,12 @@ bool DialogRunner::Start(const std::function<INT_PTR()>& body, DWORD timeoutMs)
             std::vector<HWND> dialogs = VisibleDialogs(UiThread());
             if (dialogs.empty())
                 return false;
-            dialog_ = dialogs.front();
-            job_->dialog = dialog_;
+            SetHwnd(dialogs.front());
+            job_->dialog = Hwnd();
             return true;
         },
         timeoutMs);
-    return shown && dialog_ != nullptr;
+    return shown && Hwnd() != nullptr;
 }
 
 bool DialogRunner::Start(CBaseDialog* dialog, DWORD timeoutMs)
@@ -189,44 +186,6 @@ bool DialogRunner::WaitEnded(DWORD timeoutMs)
 {
     return WaitFor([this] { return !Running(); }, timeoutMs);
 }
-
-LRESULT DialogRunner::Send(int id, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return SendMessageA(Item(id), message, wParam, lParam);
-}
-
-LRESULT DialogRunner::SendDialog(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return SendMessageA(dialog_, message, wParam, lParam);
-}
-
-void DialogRunner::Click(int id) { Send(id, BM_CLICK); }
-
-void DialogRunner::Type(int id, const std::string& ansi)
-{
-    for (char c : ansi)
-        Send(id, WM_CHAR, static_cast<unsigned char>(c), 1);
-}
-
-void DialogRunner::Focus(int id) { SendDialog(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
-
-void DialogRunner::PostKey(int id, UINT vk)
-{
-    UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
-    PostMessageA(Item(id), WM_KEYDOWN, vk, 1 | (scan << 16));
-    PostMessageA(Item(id), WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
-}
-
-void DialogRunner::PostAltF4()
-{
-    // Context code (bit 29): Alt is down. The default handling asks the
-    // top-level window to close.
-    UINT scan = MapVirtualKeyA(VK_F4, MAPVK_VK_TO_VSC);
-    PostMessageA(dialog_, WM_SYSKEYDOWN, VK_F4, 1 | (scan << 16) | (1u << 29));
-    PostMessageA(dialog_, WM_SYSKEYUP, VK_F4, 1 | (scan << 16) | (1u << 29) | (3u << 30));
-}
-
-void DialogRunner::PostCloseBox() { PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 bool DialogRunner::Flush(DWORD timeoutMs)
 {
@@ -245,62 +204,4 @@ bool DialogRunner::Flush(DWORD timeoutMs)
         if (GetTickCount() - start > timeoutMs)
             return false;
     }
-}
-
-std::string DialogRunner::Text(int id) const { return ItemText(dialog_, id); }
-
-std::string DialogRunner::ListText(int id, int row, int column) const
-{
-    char buffer[512] = {};
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(Item(id), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-int DialogRunner::ListRows(int id) const
-{
-    return static_cast<int>(SendMessageA(Item(id), LVM_GETITEMCOUNT, 0, 0));
-}
-
-int DialogRunner::SelectedRow(int id) const
-{
-    return static_cast<int>(SendMessageA(Item(id), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-void DialogRunner::SelectRow(int id, int row)
-{
-    LVITEMA item = {};
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(Item(id), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
-void DialogRunner::ClickAt(int id, int x, int y)
-{
-    Send(id, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    Send(id, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
-void DialogRunner::SelectCombo(int id, int index)
-{
-    Send(id, CB_SETCURSEL, index);
-    SendDialog(WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(id)));
-}
-
-int DialogRunner::ComboSelection(int id) const
-{
-    return static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0));
-}
-
-std::string DialogRunner::ComboText(int id, int index) const
-{
-    char buffer[512] = {};
-    LRESULT length = SendMessageA(Item(id), CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR || length >= static_cast<LRESULT>(sizeof buffer))
-        return std::string();
-    SendMessageA(Item(id), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
 }

@@ -1,6 +1,7 @@
 // Runs a modal dialog on the tests' UI thread so that a test can drive it from
 // the test thread the way an operator would, while the dialog's own modal loop
-// (and so the dialog manager's keyboard handling) runs unchanged.
+// (and so the dialog manager's keyboard handling) runs unchanged. The operator's
+// input comes from DialogInput, reading the controls from DialogControls.
 //
 // One UI thread serves every runner of the process, one dialog at a time. It
 // keeps OLE initialised for its whole life: the common file dialogs initialise
@@ -28,9 +29,11 @@
 #include <memory>
 #include <string>
 
+#include "common/DialogInput.h"
+
 class CBaseDialog;
 
-class DialogRunner {
+class DialogRunner : public DialogInput {
 public:
     DialogRunner();
     // Ends a dialog that a failed test left open (and any box on top of it).
@@ -43,45 +46,14 @@ public:
     // Runs dialog->Run() on the UI thread.
     bool Start(CBaseDialog* dialog, DWORD timeoutMs = 10000);
 
-    HWND Hwnd() const { return dialog_; }
-    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
     DWORD ThreadId() const;
     bool Running() const;                       // body has not returned yet
     bool WaitEnded(DWORD timeoutMs = 10000);
     INT_PTR Result() const;                     // body's answer, once ended
 
-    LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    LRESULT SendDialog(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    // BM_CLICK on a button.
-    void Click(int id);
-    // One WM_CHAR per character of an ANSI text, as keystrokes in a control.
-    void Type(int id, const std::string& ansi);
-    // Keyboard focus to a control, the dialog manager's way.
-    void Focus(int id);
-    // A key pressed in a control, posted so that the dialog manager sees it.
-    void PostKey(int id, UINT vk);
-    void PostAltF4();
-    // What the close box of the caption sends.
-    void PostCloseBox();
     // Waits until everything posted so far has been handled and the dialog's own
     // loop runs again, with no box on top (or the dialog has ended).
     bool Flush(DWORD timeoutMs = 10000);
-
-    std::string Text(int id) const;
-    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-
-    // List view helpers.
-    std::string ListText(int id, int row, int column) const;
-    int ListRows(int id) const;
-    int SelectedRow(int id) const;
-    void SelectRow(int id, int row);            // LVM_SETITEMSTATE, as a click would
-    // Left click at a point of a control's client area.
-    void ClickAt(int id, int x, int y);
-
-    // Combo box: select an item and tell the dialog, as the operator's choice does.
-    void SelectCombo(int id, int index);
-    int ComboSelection(int id) const;
-    std::string ComboText(int id, int index) const;
 
     struct Job;
 
@@ -89,6 +61,5 @@ private:
     void ForceEnd();
 
     std::shared_ptr<Job> job_;
-    HWND dialog_ = nullptr;
     LONG flushPosted_ = 0;
 };

@@ -86,7 +86,7 @@ ModalWatcher::ModalWatcher()
 
 ModalWatcher::~ModalWatcher()
 {
-    InterlockedExchange(&stop_, 1);
+    stop_ = true;
     // The thread may be answering a box of the test thread: keep pumping. It
     // ends by itself, at the latest kStopGraceMs after being told to stop.
     while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
@@ -189,10 +189,10 @@ void ModalWatcher::Run()
             continue;
         }
         handled_.push_back(dialog);
-        // Let the dialog finish its initialisation before reading it.
-        for (int i = 0; i < 100 && !IsWindowEnabled(dialog); ++i)
+        // Let the dialog finish its initialisation before reading it: a dialog
+        // box shows its window only once WM_INITDIALOG has returned.
+        for (int i = 0; i < 100 && !(IsWindowEnabled(dialog) && IsWindowVisible(dialog)); ++i)
             Sleep(10);
-        Sleep(20);
 
         SeenDialog seen;
         seen.kind = GetDlgItem(dialog, kFileNameId) ? SeenDialog::FileDialog : SeenDialog::MessageBox;

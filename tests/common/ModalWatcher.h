@@ -14,6 +14,7 @@
 // never hangs on a box it did not expect; ExpectNoneLeft() reports it.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string>
@@ -66,5 +67,5 @@ private:
     std::vector<SeenDialog> seen_;
     std::vector<HWND> handled_;
     HANDLE thread_ = nullptr;
-    volatile LONG stop_ = 0;
+    std::atomic<bool> stop_{false};  // written by the destructor only
 };

@@ -1,5 +1,8 @@
 #include "common/TestUtil.h"
 
+#include <gtest/gtest.h>
+#include <string.h>
+
 #include <vector>
 
 namespace {
@@ -102,28 +105,19 @@ TempDir::TempDir(const char* name)
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
-std::string ReadFileBytes(const std::string& path)
+std::string SystemErrorText(DWORD code)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                   sizeof text - 1, nullptr);
+    return text;
 }
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
+std::string FixturePath(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
+
+std::string FixtureBytes(const char* name)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    return CloseHandle(file) && ok && written == bytes.size();
+    std::string bytes = ReadFileBytes(FixturePath(name));
+    EXPECT_FALSE(bytes.empty()) << "fixture " << name << " is missing";
+    return bytes;
 }

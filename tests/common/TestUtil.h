@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "common/FileBytes.h"
+
 // Converts a UTF-8 literal of the test source to the ANSI code page (1251), the
 // encoding in which the program's A functions hand out texts.
 std::string Ansi(const char* utf8);
@@ -20,6 +22,9 @@ void PumpMessages();
 // Text of a window or of a dialog item (read with WM_GETTEXT).
 std::string WindowText(HWND hwnd);
 std::string ItemText(HWND dialog, int id);
+
+// The system's own text for an error code, asked of the system directly.
+std::string SystemErrorText(DWORD code);
 
 // An environment value set by scripts/wine-run (ORLENTA_FIXTURES, ORLENTA_TMP, ...).
 std::string EnvPath(const char* name);
@@ -38,6 +43,8 @@ private:
     std::string path_;
 };
 
-// Whole-file helpers for fixtures and results.
-std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A file made by scripts/make-fixtures: its path, and its bytes (empty, with a
+// test failure, when it is missing).
+std::string FixturePath(const char* name);
+std::string FixtureBytes(const char* name);

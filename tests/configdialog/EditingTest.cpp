@@ -1,5 +1,7 @@
 // The main dialog as the operator meets and edits it: the state right after
 // start, actions and parameters, the wait time and the list selection.
+#include <string.h>
+
 #include "configdialog/ConfigDialogFixture.h"
 
 namespace {
@@ -11,6 +13,25 @@ using MainDialogSelection = ConfigDialogFixture;
 
 const int kDefaultRow = 12;
 const int kBusyRow = 13;
+
+bool SetClipboardText(const char* text)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
+    if (!block)
+        return false;
+    memcpy(GlobalLock(block), text, strlen(text) + 1);
+    GlobalUnlock(block);
+    if (!OpenClipboard(nullptr)) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    bool set = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!set)
+        GlobalFree(block);
+    CloseClipboard();
+    return set;
+}
 
 } // namespace
 
@@ -73,7 +94,7 @@ TEST_F(MainDialogStart, ControlsAreSetUpAsTheDialogNeedsThem)
     ui->Send(IDC_WAIT_SPIN, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
     EXPECT_EQ(low, 0);
     EXPECT_EQ(high, 60);
-    EXPECT_EQ(ui->Send(IDC_PARAMETER, EM_GETLIMITTEXT), 255);
+    EXPECT_EQ(ui->Send(IDC_PARAMETER, EM_GETLIMITTEXT), 16);  // the .ivr parameter field
 }
 
 TEST_F(MainDialogEditing, DefaultRowShowsDisconnectWithTheParameterDisabled)
@@ -123,6 +144,27 @@ TEST_F(MainDialogEditing, TypingUpdatesTheParameterColumnAtEveryKeystroke)
     EXPECT_EQ(Param(3), "8-80" + Ansi("ф"));
     EXPECT_EQ(Param(2), "");
     EXPECT_EQ(Param(4), "");
+}
+
+TEST_F(MainDialogEditing, ParameterFieldTakesSixteenCharactersAndNoBlank)
+{
+    // The .ivr file reads a parameter from 16 columns and drops its blanks.
+    ChooseAction(3, ACTION_MENU);
+    ui->Type(IDC_PARAMETER, "sales menu");
+    EXPECT_EQ(ui->Text(IDC_PARAMETER), "salesmenu");
+    ui->Type(IDC_PARAMETER, "1234567890");
+    EXPECT_EQ(ui->Text(IDC_PARAMETER), "salesmenu1234567");
+    EXPECT_EQ(Param(3), "salesmenu1234567");
+
+    // A paste with a blank is refused whole.
+    if (!SetClipboardText("a b"))
+        GTEST_SKIP() << "no clipboard: " << GetLastError();
+    ui->Send(IDC_PARAMETER, EM_SETSEL, 0, -1);
+    ui->Send(IDC_PARAMETER, WM_PASTE);
+    EXPECT_EQ(ui->Text(IDC_PARAMETER), "salesmenu1234567");
+    ASSERT_TRUE(SetClipboardText("ab"));
+    ui->Send(IDC_PARAMETER, WM_PASTE);
+    EXPECT_EQ(Param(3), "ab");
 }
 
 TEST_F(MainDialogEditing, EachActionKeepsItsOwnParameterText)

@@ -1,4 +1,6 @@
 // Open, Save and Save as on real files through the real common file dialogs.
+#include <vector>
+
 #include "configdialog/ConfigDialogFixture.h"
 
 namespace {
@@ -221,6 +223,40 @@ TEST_F(FileCommands, SaveOfANewConfigurationAsksForANameAndCancelSavesNothing)
     EXPECT_EQ(watcher.Seen()[0].kind, SeenDialog::FileDialog);
     EXPECT_EQ(ui->Text(IDC_IVR_FILE), "");
     EXPECT_TRUE(SaveEnabled());
+}
+
+TEST_F(FileCommands, ASavedMenuReopensShowingExactlyWhatWasSaved)
+{
+    // Typed longer than the field and with a blank: the field keeps what the
+    // file can hold, so the reopened menu shows the same texts.
+    ChooseAction(0, ACTION_DIAL);
+    ui->Type(IDC_PARAMETER, "8 800 555 35 35 000 123");
+    ChooseAction(3, ACTION_MENU);
+    ui->Type(IDC_PARAMETER, "sales menu");
+    auto rows = [this] {
+        std::vector<std::string> texts;
+        for (int row = 0; row < CONFIG_SHOWN_SLOTS; ++row)
+            texts.push_back(Action(row) + "|" + Param(row));
+        return texts;
+    };
+    const std::vector<std::string> shown = rows();
+    EXPECT_EQ(Param(0), "8800555353500012");
+
+    std::string path = dir.File("reopen.ivr");
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    ui->Click(IDC_SAVE_AS);
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+
+    // A change after the save, dropped at the prompt: what shows then comes from the file.
+    ChooseAction(5, ACTION_DIAL);
+    watcher.ChooseFile(path);
+    watcher.Press(IDNO);
+    ui->Click(IDC_OPEN);
+    ASSERT_EQ(watcher.Seen().size(), 3u);
+    EXPECT_EQ(ui->Text(IDC_IVR_FILE), path);
+    EXPECT_EQ(rows(), shown);
+    EXPECT_FALSE(SaveEnabled());
 }
 
 TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)

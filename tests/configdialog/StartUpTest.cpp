@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/ChildProcess.h"
 #include "common/TestUtil.h"
 
 namespace {
@@ -37,16 +38,12 @@ std::string ProgramPath()
 DWORD RunAndClose(const std::string& arguments)
 {
     std::string program = ProgramPath();
-    std::string commandLine = "\"" + program + "\"" + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << program << ": " << GetLastError();
+    ChildProcess child(program.c_str(), "\"" + program + "\"" + arguments);
+    if (!child.Started()) {
+        ADD_FAILURE() << "cannot start " << program << ": " << child.StartError();
         return 1234;
     }
-    Search search = {process.dwProcessId, nullptr};
+    Search search = {child.Id(), nullptr};
     bool shown = WaitFor([&] {
         EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
@@ -55,15 +52,8 @@ DWORD RunAndClose(const std::string& arguments)
     DWORD code = 1234;
     if (shown) {
         PostMessageA(search.found, WM_CLOSE, 0, 0);
-        bool ended = WaitFor([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
-        EXPECT_TRUE(ended) << "the program did not end after its window was closed";
-        if (ended)
-            GetExitCodeProcess(process.hProcess, &code);
+        EXPECT_TRUE(child.Wait(20000, &code)) << "the program did not end after its window was closed";
     }
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     return code;
 }
 

@@ -30,6 +30,9 @@ struct ReadCase {
 };
 
 const std::string kHead = "10   hello.wav\r\n\r\n";
+// Windows-1251 bytes, kept as they are.
+const std::string GREETING_1251 = Ansi("привет.wav");
+const std::string PARAM_1251 = Ansi("меню");
 
 std::string WithLfOnly(std::string text)
 {
@@ -99,7 +102,7 @@ TEST(IvrReader, HeaderLine)
         {"header alone, no line end", "10   a.wav", true, 10, "a.wav", {}},
         {"header and line 2 without end", "10   a.wav\r\n", true, 10, "a.wav", {}},
         {"line 2 is ignored", "10   a.wav\r\n0 garbage\r\n", true, 10, "a.wav", {}},
-        {"1251 bytes kept", "10   \xEF\xF0\xE8\xE2\xE5\xF2.wav\r\n\r\n", true, 10, "\xEF\xF0\xE8\xE2\xE5\xF2.wav", {}},
+        {"1251 bytes kept", "10   " + GREETING_1251 + "\r\n\r\n", true, 10, GREETING_1251.c_str(), {}},
     });
 }
 
@@ -132,8 +135,8 @@ TEST(IvrReader, KeyLines)
          {{0, ACTION_DISCONNECT, ""}}},
         {"disconnect with a parameter", kHead + "0    disconnect      p\r\n", true, 10, "hello.wav",
          {{0, ACTION_DISCONNECT, "p"}}},
-        {"1251 parameter kept", kHead + "0    menu            \xEC\xE5\xED\xFE\r\n", true, 10, "hello.wav",
-         {{0, ACTION_MENU, "\xEC\xE5\xED\xFE"}}},
+        {"1251 parameter kept", kHead + "0    menu            " + PARAM_1251 + "\r\n", true, 10, "hello.wav",
+         {{0, ACTION_MENU, PARAM_1251.c_str()}}},
         {"a line with a zero first byte is skipped", kHead + std::string("\0junk\r\n", 7) + "0    dial            1\r\n",
          true, 10, "hello.wav", {{0, ACTION_DIAL, "1"}}},
     });
@@ -236,11 +239,11 @@ TEST(IvrRoundTrip, WrittenRecordsReadBack)
     VoiceMenuConfig original;
     memset(&original, 0, sizeof original);
     original.waitSeconds = 45;
-    strcpy(original.greeting, "D:\\sounds\\\xEF\xF0\xE8\xE2\xE5\xF2.wav");
+    strcpy(original.greeting, ("D:\\sounds\\" + GREETING_1251).c_str());
     for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
         original.slots[i].action = 1 + i % 3;
         if (original.slots[i].action != ACTION_DISCONNECT)
-            snprintf(original.slots[i].paramText[original.slots[i].action], CONFIG_TEXT_SIZE, "p%d\xFF", i);
+            snprintf(original.slots[i].paramText[original.slots[i].action], TEXT_SIZE, "p%d%s", i, Ansi("я").c_str());
     }
     original.slots[SLOT_T].action = ACTION_MENU;
 
@@ -249,7 +252,7 @@ TEST(IvrRoundTrip, WrittenRecordsReadBack)
     VoiceMenuConfig back;
     ASSERT_TRUE(ReadIvrFile(path.c_str(), &back));
     EXPECT_EQ(back.waitSeconds, 45);
-    EXPECT_STREQ(back.greeting, "\xEF\xF0\xE8\xE2\xE5\xF2.wav");  // without the folder
+    EXPECT_STREQ(back.greeting, GREETING_1251.c_str());  // without the folder
     for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
         EXPECT_EQ(back.slots[i].action, original.slots[i].action) << i;
         EXPECT_STREQ(back.slots[i].paramText[back.slots[i].action],

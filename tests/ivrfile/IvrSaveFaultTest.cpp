@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/CommonServices.h"
+#include "common/ChildProcess.h"
 #include "common/ModalWatcher.h"
 #include "common/TestUtil.h"
 #include "config/IvrFile.h"
@@ -23,23 +24,8 @@ VoiceMenuConfig NewConfig()
     SetDefaults(&config);
     strcpy(config.greeting, "new.wav");
     config.slots[0].action = ACTION_DIAL;
-    strcpy(config.slots[0].paramText[ACTION_DIAL], std::string(200, '9').c_str());
+    strcpy(config.slots[0].paramText[ACTION_DIAL], std::string(IVR_PARAM_CHARS, '9').c_str());
     return config;
-}
-
-std::vector<std::string> Names(const std::string& dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
 }
 
 // The one report the failed save showed, after its context line.
@@ -70,26 +56,17 @@ std::string UnixPath(const std::string& path)
 
 // Runs a Unix program (Wine starts one given by its path) and waits until
 // done() holds: Wine hands out no process handle for it.
-bool RunUnix(const char* program, std::string commandLine, const std::function<bool()>& done)
+bool RunUnix(const char* program, const std::string& commandLine, const std::function<bool()>& done)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    return WaitFor(done);
+    ChildProcess tool(program, commandLine);
+    return tool.Started() && WaitFor(done);
 }
 
 bool Listed(const std::string& path)
 {
     std::string folder = path.substr(0, path.rfind('\\'));
     std::string name = path.substr(path.rfind('\\') + 1);
-    for (const std::string& n : Names(folder))
+    for (const std::string& n : ListFiles(folder))
         if (n == name)
             return true;
     return false;
@@ -126,7 +103,7 @@ TEST(IvrSaveFaults, TargetFolderMissing)
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
     ExpectOneReport(watcher, kCreate);
-    EXPECT_TRUE(Names(dir.Path()).empty());
+    EXPECT_TRUE(ListFiles(dir.Path()).empty());
 }
 
 TEST(IvrSaveFaults, FolderStandingAtTheTargetName)
@@ -140,7 +117,7 @@ TEST(IvrSaveFaults, FolderStandingAtTheTargetName)
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
     ExpectOneReport(watcher, kReplace);
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
     EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, (DWORD)FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(ReadFileBytes(path + "\\inside.txt"), kOldContent);
 }
@@ -159,7 +136,7 @@ TEST(IvrSaveFaults, TargetHeldOpenWithoutSharing)
     CloseHandle(holder);
     ExpectOneReport(watcher, kReplace);
     EXPECT_EQ(ReadFileBytes(path), kOldContent);
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
 }
 
 TEST(IvrSaveFaults, ReadOnlyTarget)
@@ -175,7 +152,7 @@ TEST(IvrSaveFaults, ReadOnlyTarget)
     ExpectOneReport(watcher, kReplace);
     EXPECT_EQ(ReadFileBytes(path), kOldContent);
     EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -126,6 +126,8 @@ TEST(IvrWriter, HeaderForms)
         const char* greeting;
         const char* header;
     };
+    const std::string greeting1251 = Ansi("привет.wav");
+    const std::string header1251 = "03   " + greeting1251 + "\r\n\r\n";
     const Case cases[] = {
         {10, "hello.wav", "10   hello.wav\r\n\r\n"},
         {5, "D:\\ivr\\greet.wav", "05   greet.wav\r\n\r\n"},
@@ -133,7 +135,7 @@ TEST(IvrWriter, HeaderForms)
         {7, "D:\\my.dir\\hello", "07   hello.\r\n\r\n"},         // no extension: the full stop stays
         {100, "a.b.wav", "100   a.b.wav\r\n\r\n"},
         {60, "D:\\ivr\\.wav", "60           \r\n\r\n"},         // empty name part: no greeting
-        {3, "\xEF\xF0\xE8\xE2\xE5\xF2.wav", "03   \xEF\xF0\xE8\xE2\xE5\xF2.wav\r\n\r\n"},  // bytes as they are
+        {3, greeting1251.c_str(), header1251.c_str()},  // bytes as they are
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.greeting);
@@ -147,8 +149,8 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
         {13, ACTION_DIAL, "busy"},
         {11, ACTION_MENU, "hash"},
         {10, ACTION_DISCONNECT, "ignored"},
-        {9, ACTION_MENU, "12 34"},                          // written as it is
-        {2, ACTION_DIAL, "12345678901234567890123"},        // written whole
+        {9, ACTION_MENU, "12-34"},
+        {2, ACTION_DIAL, "1234567890123456"},               // the whole 16-character field
         {1, 7, "unknown code"},                             // no line
         {14, ACTION_MENU, "never"},                         // slot "t" is never written
     });
@@ -156,8 +158,8 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
     EXPECT_EQ(Written(config),
               "10           \r\n"
               "\r\n"
-              "2    dial            12345678901234567890123\r\n"
-              "9    menu            12 34\r\n"
+              "2    dial            1234567890123456\r\n"
+              "9    menu            12-34\r\n"
               "*    disconnect\r\n"
               "#    menu            hash\r\n"
               "b    dial            busy\r\n");
@@ -199,15 +201,7 @@ TEST(IvrWriter, SavingReplacesTheOldFileAndLeavesNothingElse)
     EXPECT_EQ(ReadFileBytes(path), "20   x.wav\r\n\r\n3    menu            m\r\n");
     EXPECT_TRUE(watcher.Seen().empty());
 
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(dir.File("*").c_str(), &found);
-    std::vector<std::string> names;
-    do {
-        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    EXPECT_EQ(names, std::vector<std::string>{"menu.ivr"});
+    EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
 }
 
 TEST(IvrWriter, ReaderThatSharesEverythingNeverCostsTheContent)

@@ -8,6 +8,7 @@
 
 #include "audio/CVoiceFile.h"
 #include "audio/CVoicePlay.h"
+#include "common/ChildProcess.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
 #include "common/TestUtil.h"
@@ -60,22 +61,12 @@ DWORD RunChild(const char* filter)
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string command = std::string("\"") + self + "\" --gtest_color=no --gtest_filter=" + filter;
     SetEnvironmentVariableA(CHILD_VARIABLE, "1");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string mutableCommand = command;
-    BOOL started = CreateProcessA(nullptr, &mutableCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process);
+    ChildProcess child(nullptr, command, true);
     SetEnvironmentVariableA(CHILD_VARIABLE, nullptr);
-    if (!started)
+    if (!child.Started())
         return (DWORD)-1;
     DWORD code = (DWORD)-2;
-    if (WaitForSingleObject(process.hProcess, CHILD_TIMEOUT_MS) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    child.Wait(CHILD_TIMEOUT_MS, &code);
     return code;
 }
 

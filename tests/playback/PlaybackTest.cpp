@@ -24,7 +24,6 @@ const DWORD PLAYBACK_TIMEOUT_MS = 30000;
 const size_t MAX_RESUME_GAP = 80;
 const size_t MAX_RESUME_REPEAT = REFILL_BYTES / 2;
 
-std::string Fixture(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
 
 // Decoded sound of a message fixture, as the device should receive it at
 // full volume, before padding.
@@ -46,7 +45,7 @@ Samples Slice(const Samples& s, size_t from, size_t count)
 // The data chunk of a fixture whose layout the fixture script states.
 std::string DataBytes(const char* name, size_t offset, size_t size)
 {
-    std::string bytes = ReadFileBytes(Fixture(name));
+    std::string bytes = ReadFileBytes(FixturePath(name));
     return bytes.size() >= offset + size ? bytes.substr(offset, size) : std::string();
 }
 
@@ -61,7 +60,7 @@ Samples DecodeG711(const char* name, short (*decode)(BYTE))
 }
 
 // GSM 6.10: ffmpeg's own decoder, independent of the codec under test.
-Samples DecodeGsm() { return ToSamples(ReadFileBytes(Fixture("gsm_tone_2500ms.s16le"))); }
+Samples DecodeGsm() { return ToSamples(ReadFileBytes(FixturePath("gsm_tone_2500ms.s16le"))); }
 
 size_t PaddedToSecond(size_t samples) { return (samples + SECOND_SAMPLES - 1) / SECOND_SAMPLES * SECOND_SAMPLES; }
 
@@ -131,7 +130,7 @@ TEST_P(FourFormats, MessageReachesTheDeviceExactlyAndPaddedToWholeSeconds)
     const MessageFixture& m = fixtures[GetParam()];
     ASSERT_FALSE(m.decoded.empty()) << m.name;
 
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture(m.name));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath(m.name));
     ASSERT_EQ(file->GetHeader().formatTag, m.tag);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped()) << m.name;
@@ -152,9 +151,9 @@ TEST(G711Reference, ItuDecodersAgreeWithTheFixtureTool)
 {
     // Guards the expected values above: sox decodes G.711 by the same formulas.
     EXPECT_EQ(DecodeG711("alaw_tone_2500ms.wav", AlawToPcm),
-              ToSamples(ReadFileBytes(Fixture("alaw_tone_2500ms.s16le"))));
+              ToSamples(ReadFileBytes(FixturePath("alaw_tone_2500ms.s16le"))));
     EXPECT_EQ(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm),
-              ToSamples(ReadFileBytes(Fixture("ulaw_tone_2500ms.s16le"))));
+              ToSamples(ReadFileBytes(FixturePath("ulaw_tone_2500ms.s16le"))));
     EXPECT_EQ(AlawToPcm(0xD5), 8);
     EXPECT_EQ(AlawToPcm(0xAA), 32256);
     EXPECT_EQ(MulawToPcm(0x80), 32124);
@@ -163,7 +162,7 @@ TEST(G711Reference, ItuDecodersAgreeWithTheFixtureTool)
 
 TEST_F(Playback, ShortMessageIsOneSecondOfSoundAndSilence)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     ASSERT_EQ(file->GetHeader().dataSize, 4800u);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped());
@@ -200,7 +199,7 @@ TEST_F(Playback, DataEndsAtTheDataSizeNotAtTheEndOfTheFile)
 
 TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));  // in the second second
 
@@ -250,7 +249,7 @@ TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
 
 TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
 
     // While playing: the device is closed when Stop answers.
@@ -286,7 +285,7 @@ TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 
 TEST_F(Playback, SeekForwardAndBackRestartsTheDeviceAtTheWholeSecond)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
 
     ASSERT_TRUE(file->Play());
@@ -314,7 +313,7 @@ TEST_F(Playback, SeekForwardAndBackRestartsTheDeviceAtTheWholeSecond)
 
 TEST_F(Playback, SeekBeyondTheEndEndsThePlayback)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(10));
     file->Seek(60);
@@ -328,7 +327,7 @@ TEST_F(Playback, SeekBeyondTheEndEndsThePlayback)
 
 TEST_F(Playback, SeekWhilePausedContinuesUnpausedFromTheTarget)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("ulaw_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("ulaw_tone_2500ms.wav"));
     Samples want = AtVolume(DecodeG711("ulaw_tone_2500ms.wav", MulawToPcm), DEFAULT_VOLUME16);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(10));
@@ -347,7 +346,7 @@ TEST_F(Playback, SeekWhilePausedContinuesUnpausedFromTheTarget)
 
 TEST_F(Playback, VolumeIsStoredBeforeTheDeviceOpensAndAnsweredByTheDevice)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     EXPECT_EQ(file->GetVolume(), 100u);
     EXPECT_EQ(file->SetVolume(200 * 256), 200u);
     EXPECT_EQ(file->GetVolume(), 200u);
@@ -367,7 +366,7 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 {
     // At the end of the data the engine waits until the device has handed back
     // every buffer: the last 20 ms blocks of the message reach the device.
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("alaw_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("alaw_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitStopped());
     file.reset();
@@ -378,7 +377,7 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 
 TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_300ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
     listener.SendOnStopped(true);  // as the dialog, the end is also a sent message
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
@@ -394,7 +393,7 @@ TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 
 TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
 {
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("gsm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("gsm_tone_2500ms.wav"));
     listener.SendOnStopped(true);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
@@ -490,7 +489,7 @@ TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
         pid.pop_back();
     if (pid.empty())
         GTEST_SKIP() << "no pid file of the session's pulseaudio under ORLENTA_TESTHOME";
-    std::unique_ptr<CVoiceFile> file = OpenMessage(Fixture("pcm_tone_2500ms.wav"));
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));
     {
@@ -551,7 +550,7 @@ DWORD WINAPI Destroy(void* param)
 TEST_F(Playback, DestructionWaitsForABlockedReaderToEnd)
 {
     BlockingListener blocking;
-    CVoiceFile* file = new CVoiceFile(Fixture("pcm_tone_300ms.wav").c_str());
+    CVoiceFile* file = new CVoiceFile(FixturePath("pcm_tone_300ms.wav").c_str());
     file->SetPlayer(&blocking);
     ASSERT_TRUE(file->Open());
     ASSERT_TRUE(file->Play());  // ends by itself after 300 ms
@@ -572,7 +571,7 @@ TEST_F(Playback, DestructionWaitsForABlockedReaderToEnd)
 
 TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)
 {
-    CVoiceFile file(Fixture("pcm_tone_300ms.wav").c_str());
+    CVoiceFile file(FixturePath("pcm_tone_300ms.wav").c_str());
     file.SetPlayer(&listener);
     ASSERT_TRUE(file.Play());
     ASSERT_TRUE(WaitStopped());

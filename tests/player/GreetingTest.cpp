@@ -22,7 +22,6 @@ protected:
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         return path;
     }
-    static std::string Fixture(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
 
     // The operator picks a greeting that is accepted.
     void ChooseAccepted(const std::string& path)
@@ -32,6 +31,19 @@ protected:
         ui->Click(IDC_CHOOSE_GREETING);
         ASSERT_TRUE(watcher.WaitAllAnswered());
         ASSERT_EQ(watcher.Seen().size(), 1u);
+    }
+
+    // The operator picks a greeting that is refused: the message, then the file
+    // dialog again, which the operator cancels. Answers everything shown.
+    std::vector<SeenDialog> ChooseRefused(const std::string& path)
+    {
+        ModalWatcher watcher;
+        watcher.ChooseFile(path);
+        watcher.Press(IDOK);
+        watcher.CancelFile();
+        ui->Click(IDC_CHOOSE_GREETING);
+        EXPECT_TRUE(watcher.WaitAllAnswered());
+        return watcher.Seen();
     }
 
     // The operator opens a configuration file.
@@ -62,7 +74,7 @@ protected:
 
 TEST_F(Greeting, AcceptedFileShowsItsFullPathAndEnablesListening)
 {
-    std::string path = Fixture("pcm_tone_2500ms.wav");
+    std::string path = FixturePath("pcm_tone_2500ms.wav");
     ChooseAccepted(path);
     EXPECT_EQ(ui->Text(IDC_GREETING), path);
     EXPECT_TRUE(ui->Enabled(IDC_LISTEN));
@@ -74,21 +86,21 @@ TEST_F(Greeting, EveryAcceptedFormatIsTaken)
 {
     for (const char* name : {"alaw_tone_2500ms.wav", "ulaw_tone_2500ms.wav", "gsm_tone_2500ms.wav"}) {
         SCOPED_TRACE(name);
-        ChooseAccepted(Fixture(name));
-        EXPECT_EQ(ui->Text(IDC_GREETING), Fixture(name));
+        ChooseAccepted(FixturePath(name));
+        EXPECT_EQ(ui->Text(IDC_GREETING), FixturePath(name));
     }
 }
 
 TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
 {
-    std::string accepted = Fixture("pcm_tone_300ms.wav");
+    std::string accepted = FixturePath("pcm_tone_300ms.wav");
     ChooseAccepted(accepted);
 
     struct Case {
         std::string path;
         std::string message;
     } cases[] = {
-        {Fixture("reject_pcm_stereo_44100.wav"), ""},
+        {FixturePath("reject_pcm_stereo_44100.wav"), ""},
         {Write("tag85.wav", PcmMessage(0).replace(20, 2, std::string("\x55\x00", 2))), ""},
         {Write("rate12345.wav", Wav(FmtBody(1, 1, 12345, 24690, 2, 16), Chunk("data", ""))), ""},
         {Write("short.wav", "RIFF"), ""},
@@ -102,13 +114,7 @@ TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
 
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.path));
-        ModalWatcher watcher;
-        watcher.ChooseFile(c.path);
-        watcher.Press(IDOK);
-        watcher.CancelFile();
-        ui->Click(IDC_CHOOSE_GREETING);
-        ASSERT_TRUE(watcher.WaitAllAnswered());
-        std::vector<SeenDialog> seen = watcher.Seen();
+        std::vector<SeenDialog> seen = ChooseRefused(c.path);
         ASSERT_EQ(seen.size(), 3u);
         EXPECT_EQ(seen[1].kind, SeenDialog::MessageBox);
         EXPECT_EQ(seen[1].caption, "Orlenta");
@@ -118,6 +124,26 @@ TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
         EXPECT_EQ(seen[2].kind, SeenDialog::FileDialog);
         EXPECT_EQ(ui->Text(IDC_GREETING), accepted);
     }
+}
+
+TEST_F(Greeting, NameWithABlankIsRefusedAndTheGreetingStays)
+{
+    // The .ivr file drops every blank of the greeting's name: the IVR system
+    // would look for a file that does not exist.
+    std::string accepted = FixturePath("pcm_tone_300ms.wav");
+    ChooseAccepted(accepted);
+    std::string path = Write(Ansi("Приветствие отдела.wav").c_str(), ReadFileBytes(accepted));
+
+    std::vector<SeenDialog> seen = ChooseRefused(path);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(Utf8(seen[1].text),
+              Utf8(Ansi("Файл [") + path +
+                   Ansi("] не может быть выбран как приветствие: в имени файла приветствия есть пробел.\n"
+                        "Файл конфигурации IVR не сохранил бы это имя без изменений. Переименуйте файл или "
+                        "выберите другой.")));
+    EXPECT_TRUE(seen[1].hasIcon);
+    EXPECT_EQ(seen[2].kind, SeenDialog::FileDialog);
+    EXPECT_EQ(ui->Text(IDC_GREETING), accepted);
 }
 
 TEST_F(Greeting, ClearEmptiesTheGreetingAndMarksTheChange)
@@ -144,7 +170,7 @@ TEST_F(Greeting, ClearEmptiesTheGreetingAndMarksTheChange)
 TEST_F(Greeting, ListenPlaysTheGreetingNamedInASavedFile)
 {
     // The .ivr file holds the bare name; the greeting lies beside it.
-    std::string wav = Write("hello.wav", ReadFileBytes(Fixture("pcm_tone_2500ms.wav")));
+    std::string wav = Write("hello.wav", ReadFileBytes(FixturePath("pcm_tone_2500ms.wav")));
     std::string ivr = Write("menu.ivr", "10   hello.wav\r\n\r\n");
     OpenIvr(ivr);
 
@@ -194,7 +220,7 @@ TEST_F(Greeting, ListenToAGreetingThatIsGoneSaysSo)
 // screenshot (--gtest_also_run_disabled_tests, ORLENTA_HOLD_MS milliseconds).
 TEST_F(Greeting, DISABLED_HoldOpenWithAGreeting)
 {
-    ChooseAccepted(Fixture("pcm_tone_2500ms.wav"));
+    ChooseAccepted(FixturePath("pcm_tone_2500ms.wav"));
     ChooseAction(0, ACTION_DIAL);
     SetParameter("100");
     ChooseAction(5, ACTION_MENU);

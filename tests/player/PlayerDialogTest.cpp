@@ -75,10 +75,10 @@ protected:
     // What the controls show in the Stopped state after a playback.
     void ExpectStoppedAfterPlayback(DialogRunner& run)
     {
-        EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+        EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Играть"));
         EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_STOP)));
         EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_POSITION_BAR)));
-        EXPECT_EQ(ItemText(run.Hwnd(), IDC_ELAPSED_TIME), "00:00:00");
+        EXPECT_EQ(run.Text(IDC_ELAPSED_TIME), "00:00:00");
         EXPECT_EQ(RangeMin(run), 0);
         EXPECT_EQ(RangeMax(run), 0);
         EXPECT_EQ(Position(run), 0);
@@ -88,7 +88,7 @@ protected:
 
     bool WaitStopped(DialogRunner& run, DWORD timeoutMs = 15000)
     {
-        return WaitFor([&] { return ItemText(run.Hwnd(), IDC_ELAPSED_TIME) == "00:00:00" && !player.IsPlaying(); },
+        return WaitFor([&] { return run.Text(IDC_ELAPSED_TIME) == "00:00:00" && !player.IsPlaying(); },
                        timeoutMs);
     }
 
@@ -204,7 +204,7 @@ TEST_F(PlayerDialog, TwoSecondMessagePlaysToTheEnd)
     run.Click(IDC_PLAY_PAUSE);
     EXPECT_EQ(RangeMin(run), 0);
     EXPECT_EQ(RangeMax(run), 100);
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Пауза"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
     EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_STOP)));
     EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_POSITION_BAR)));
     EXPECT_TRUE(player.IsPlaying());
@@ -239,7 +239,7 @@ TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
     const char* captions[] = {"Пауза", "Играть", "Пауза"};
     for (const char* caption : captions) {
         run.Click(IDC_PLAY_PAUSE);
-        EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi(caption));
+        EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi(caption));
         EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_STOP)));
         EXPECT_TRUE(IsWindowEnabled(run.Item(IDC_POSITION_BAR)));
         EXPECT_TRUE(player.IsPlaying());
@@ -258,7 +258,7 @@ TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
     // A late step of the stopped playback does not move the thumb.
     PostMessageA(run.Hwnd(), g_uPlayerStepMsg, 0, 0);
     EXPECT_TRUE(run.Flush());
-    EXPECT_TRUE(WaitFor([&] { return ItemText(run.Hwnd(), IDC_ELAPSED_TIME) == "00:00:00"; }));
+    EXPECT_TRUE(WaitFor([&] { return run.Text(IDC_ELAPSED_TIME) == "00:00:00"; }));
     EXPECT_EQ(Position(run), 0);
 
     // Play at once after the stop: a new playback that runs, not stopped by
@@ -267,7 +267,7 @@ TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
     EXPECT_TRUE(player.IsPlaying());
     ASSERT_TRUE(WaitAdvanced(run, 60));
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Пауза"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
 
     // Stop while paused.
     run.Click(IDC_PLAY_PAUSE);
@@ -287,7 +287,7 @@ TEST_F(PlayerDialog, SeekWhilePausedResumesAtTheNewPosition)
     ASSERT_TRUE(WaitAdvanced(run, 5));
     run.Click(IDC_PLAY_PAUSE);
     EXPECT_TRUE(player.IsPaused());
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Играть"));
 
     // Page Down on the position bar: a seek, which ends the pause.
     SendMessageA(run.Item(IDC_POSITION_BAR), TBM_SETPOS, TRUE, 230);
@@ -296,17 +296,17 @@ TEST_F(PlayerDialog, SeekWhilePausedResumesAtTheNewPosition)
     EXPECT_GT(target, 230);
     EXPECT_FALSE(player.IsPaused());
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Пауза"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
 
     // Once the reader has moved there, the steps move the thumb on from there.
     ASSERT_TRUE(WaitFor([&] { return !player.IsSeekPending(); }));
     ASSERT_TRUE(WaitAdvanced(run, target + 5));
-    EXPECT_GE(ItemText(run.Hwnd(), IDC_ELAPSED_TIME), TimeText((DWORD)target * 20));
+    EXPECT_GE(run.Text(IDC_ELAPSED_TIME), TimeText((DWORD)target * 20));
 
     // Dragging the thumb only shows the time; releasing it seeks.
     int xs[] = {-50};
     std::string during;
-    DragThumb(run, IDC_POSITION_BAR, xs, 1, [&](int) { during = ItemText(run.Hwnd(), IDC_ELAPSED_TIME); });
+    DragThumb(run, IDC_POSITION_BAR, xs, 1, [&](int) { during = run.Text(IDC_ELAPSED_TIME); });
     EXPECT_EQ(during, TimeText(0));
     EXPECT_TRUE(WaitFor([&] { return !player.IsSeekPending(); }));
     EXPECT_TRUE(player.IsPlaying());
@@ -418,16 +418,16 @@ TEST_F(PlayerDialog, ClosingWhilePlayingStopsAndTheNextRunStartsStopped)
 
     PlayerRunner run;
     ASSERT_TRUE(run.Start(&player));
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Играть"));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_STOP)));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_POSITION_BAR)));
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_ELAPSED_TIME), "00:00:00 [000]");
+    EXPECT_EQ(run.Text(IDC_ELAPSED_TIME), "00:00:00 [000]");
     EXPECT_EQ(VolumePos(run), volume);
     EXPECT_FALSE(player.IsPlaying());
     // Nothing of the first run's playback shows in the second run.
     EXPECT_TRUE(run.Flush());
     EXPECT_EQ(Position(run), 0);
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_ELAPSED_TIME), "00:00:00 [000]");
+    EXPECT_EQ(run.Text(IDC_ELAPSED_TIME), "00:00:00 [000]");
 
     // The close box while paused ends the run as well.
     run.Click(IDC_PLAY_PAUSE);
@@ -447,7 +447,7 @@ TEST_F(PlayerDialog, PlayOnOpenStartsAtOnce)
     PlayerRunner run;
     ASSERT_TRUE(run.Start(&player));
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Пауза"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
     ASSERT_TRUE(WaitAdvanced(run, 3));
 }
 
@@ -463,7 +463,7 @@ TEST_F(PlayerDialog, MessageRemovedAfterOpeningDoesNotStart)
     EXPECT_NE(SendMessageTimeoutA(run.Item(IDC_PLAY_PAUSE), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &answer), 0)
         << "the failed start showed something";
     EXPECT_FALSE(player.IsPlaying());
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Играть"));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_STOP)));
     EXPECT_FALSE(IsWindowEnabled(run.Item(IDC_POSITION_BAR)));
     EXPECT_TRUE(run.Running());
@@ -481,8 +481,8 @@ TEST_F(PlayerDialog, LongMessageUsesTheFullRange)
     ASSERT_TRUE(player.SetMessageFile(path.c_str()));
     PlayerRunner run;
     ASSERT_TRUE(run.Start(&player));
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_TOTAL_TIME), "00:30:00[000] ");
-    EXPECT_EQ(ItemText(run.Hwnd(), IDC_FORMAT_NAME), "GSM 6.10");
+    EXPECT_EQ(run.Text(IDC_TOTAL_TIME), "00:30:00[000] ");
+    EXPECT_EQ(run.Text(IDC_FORMAT_NAME), "GSM 6.10");
 
     run.Click(IDC_PLAY_PAUSE);
     EXPECT_EQ(RangeMax(run), 90000);
@@ -492,7 +492,7 @@ TEST_F(PlayerDialog, LongMessageUsesTheFullRange)
     PressKey(run, IDC_POSITION_BAR, VK_RIGHT);
     EXPECT_EQ(Position(run), 80001);
     ASSERT_TRUE(WaitAdvanced(run, 80005));
-    EXPECT_GE(ItemText(run.Hwnd(), IDC_ELAPSED_TIME), TimeText(80005 * 20));
+    EXPECT_GE(run.Text(IDC_ELAPSED_TIME), TimeText(80005 * 20));
 
     // Dragged to the end it shows the last position; released, it seeks there
     // and the playback ends for want of data.
@@ -500,7 +500,7 @@ TEST_F(PlayerDialog, LongMessageUsesTheFullRange)
     GetClientRect(run.Item(IDC_POSITION_BAR), &client);
     int xs[] = {client.right + 50};
     std::string during;
-    DragThumb(run, IDC_POSITION_BAR, xs, 1, [&](int) { during = ItemText(run.Hwnd(), IDC_ELAPSED_TIME); });
+    DragThumb(run, IDC_POSITION_BAR, xs, 1, [&](int) { during = run.Text(IDC_ELAPSED_TIME); });
     EXPECT_EQ(during, "00:30:00[000] ");
     ASSERT_TRUE(WaitStopped(run));
     ExpectStoppedAfterPlayback(run);

@@ -46,13 +46,10 @@ std::string FormatMessageText(const std::string& file, const char* compression, 
 
 std::string OpenErrorText(const std::string& file, DWORD code)
 {
-    char system[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, sizeof system - 1, nullptr);
     return Ansi("Файл [") + file +
            Ansi("], соответствующий данному сообщению не может быть использован, так как при его "
                 "использовании возникла ошибка (см. ниже).\n") +
-           system;
+           SystemErrorText(code);
 }
 
 BarGeometry MeasureBar(HWND bar)

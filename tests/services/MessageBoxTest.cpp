@@ -24,14 +24,6 @@ void PressNoting(ModalWatcher& watcher, int button, BoxDetails* details)
     });
 }
 
-std::string SystemText(DWORD code)
-{
-    char text[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                   sizeof text - 1, nullptr);
-    return text;
-}
-
 // A plain top-level window to own boxes.
 HWND MakeOwner()
 {
@@ -136,8 +128,8 @@ TEST(MessageBoxes, SystemErrorReportHasContextCodeAndSystemText)
     auto seen = watcher.Seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, "Orlenta");
-    EXPECT_EQ(seen[0].text, context + "\n" + Ansi("Ошибка: 2") + "\n" + SystemText(2));
-    EXPECT_FALSE(SystemText(2).empty());
+    EXPECT_EQ(seen[0].text, context + "\n" + Ansi("Ошибка: 2") + "\n" + SystemErrorText(2));
+    EXPECT_FALSE(SystemErrorText(2).empty());
     EXPECT_EQ(seen[0].buttons.size(), 1u);
     EXPECT_EQ(details.icon, LoadIconA(nullptr, IDI_ERROR));
     EXPECT_EQ(details.owner, owner);
@@ -154,7 +146,7 @@ TEST(MessageBoxes, SystemErrorReportWithoutContextOrSystemText)
     EXPECT_EQ(ReportSystemError(0x2FFFFFFF, TRUE, "ctx"), 0x2FFFFFFFu);
     auto seen = watcher.Seen();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].text, Ansi("Ошибка: 5") + "\n" + SystemText(5));
+    EXPECT_EQ(seen[0].text, Ansi("Ошибка: 5") + "\n" + SystemErrorText(5));
     EXPECT_EQ(seen[1].text, "ctx\n" + Ansi("Ошибка: 805306367") + "\n");
 }
 

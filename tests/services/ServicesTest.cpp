@@ -104,6 +104,8 @@ TEST(Blanks, StripBlanks)
         bool answer;
         const char* out;  // with the answer false: out is untouched
     };
+    const std::string menu = Ansi("меню x");
+    const std::string menuStripped = Ansi("менюx");
     const Case cases[] = {
         {" 12 \r\n", true, "12"},
         {"a\tb", true, "a\tb"},
@@ -111,7 +113,7 @@ TEST(Blanks, StripBlanks)
         {"12 34", true, "1234"},
         {"\r\n 5\r", true, "5"},
         {"disconnect\r\n", true, "disconnect"},
-        {"\xEC\xE5\xED\xFE x", true, "\xEC\xE5\xED\xFEx"},
+        {menu.c_str(), true, menuStripped.c_str()},
         {"   \r\n\n", false, "untouched"},
         {"", false, "untouched"},
     };

@@ -10,8 +10,6 @@
 
 namespace {
 
-std::string FixturePath(const char* name) { return EnvPath("ORLENTA_FIXTURES") + "\\" + name; }
-
 // Whether some handle holds the file open: an open that shares nothing fails then.
 bool HeldOpen(const std::string& path)
 {

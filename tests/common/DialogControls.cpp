@@ -1,0 +1,59 @@
+#include "common/DialogControls.h"
+
+#include <commctrl.h>
+
+#include "common/TestUtil.h"
+
+namespace {
+
+const int ITEM_TEXT_SIZE = 512;
+
+} // namespace
+
+LRESULT DialogControls::Send(int id, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(Item(id), message, wParam, lParam);
+}
+
+LRESULT DialogControls::SendDialog(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(dialog_, message, wParam, lParam);
+}
+
+std::string DialogControls::Text(int id) const { return ItemText(dialog_, id); }
+
+std::string DialogControls::ListText(int id, int row, int column) const
+{
+    char buffer[ITEM_TEXT_SIZE] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    SendMessageA(Item(id), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+int DialogControls::ListRows(int id) const
+{
+    return static_cast<int>(SendMessageA(Item(id), LVM_GETITEMCOUNT, 0, 0));
+}
+
+int DialogControls::SelectedRow(int id) const
+{
+    return static_cast<int>(SendMessageA(Item(id), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+int DialogControls::ComboSelection(int id) const
+{
+    return static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0));
+}
+
+std::string DialogControls::ComboText(int id, int index) const
+{
+    char buffer[ITEM_TEXT_SIZE] = {};
+    LRESULT length = SendMessageA(Item(id), CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR || length >= static_cast<LRESULT>(sizeof buffer))
+        return std::string();
+    SendMessageA(Item(id), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
