@@ -193,7 +193,9 @@ bool CBaseDialog::SetIcon(int which, const char* name)
         bigIconName_ = name;
     else
         smallIconName_ = name;
-    HICON icon = LoadIconA(resInstance_, name);
+    // Each at its own size: a big icon shrunk for the caption looks blurred.
+    int size = GetSystemMetrics(which == ICON_BIG ? SM_CXICON : SM_CXSMICON);
+    HICON icon = static_cast<HICON>(LoadImageA(resInstance_, name, IMAGE_ICON, size, size, LR_SHARED));
     if (!icon)
         return false;
     SendMessageA(window_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));

@@ -1,6 +1,7 @@
 #include "app/CommonServices.h"
 
 #include <commdlg.h>
+#include <ole2.h>
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
@@ -192,6 +193,13 @@ int FormatTime(DWORD milliseconds, char* out)
 char* ChooseFile(HWND owner, DWORD flags, const char* title, const char* filter,
                  const char* initialName, char* out)
 {
+    // OLE on this thread from its first file dialog until the thread ends. The
+    // file dialogs' drag and drop support would otherwise set OLE up and tear it
+    // down around every dialog, and Wine can hang in a dialog opened right after
+    // such a tear-down. Not at start-up: initialising OLE there delays the main
+    // window.
+    thread_local ScopedOle ole;
+
     if (!out)
         return nullptr;
     memset(out, 0, TEXT_SIZE);

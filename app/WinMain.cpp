@@ -13,10 +13,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     g_hInstance = instance;
-    // OLE for the whole run: the file dialogs' drag and drop support would
-    // otherwise set it up and tear it down around every dialog, and Wine can
-    // hang in a dialog opened right after such a tear-down.
-    ScopedOle ole;
+    // OLE is initialised by the first file dialog (ChooseFile), not here: most of
+    // its cost would fall on the start-up.
 
     // List view and up-down of the main dialog, track bars of the player.
     InitCommonControls();
@@ -25,7 +23,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     classes.dwICC = ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_COOL_CLASSES | ICC_INTERNET_CLASSES;
     InitCommonControlsEx(&classes);
 
-    // Ends before the OLE scope does.
     std::unique_ptr<CConfigDialog> dialog(new (std::nothrow) CConfigDialog(instance));
     if (dialog)
         dialog->Run();

@@ -16,7 +16,7 @@
 
 namespace {
 
-// Columns of the list view: header text and width.
+// Columns of the list view: header text and width in pixels at 96 DPI.
 const struct {
     UINT textId;
     int width;
@@ -127,13 +127,18 @@ bool CConfigDialog::OnInitDialog()
 
     HWND list = GetDlgItem(hwnd, IDC_COMMANDS);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    // The widths are pixels at 96 DPI; the program is DPI aware, so they grow
+    // with the system DPI as the dialog's font and controls do.
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
     for (int i = 0; i < static_cast<int>(ARRAYSIZE(COLUMNS)); ++i) {
         char text[TEXT_SIZE] = {};
         LoadStringA(GetResInstance(), COLUMNS[i].textId, text, sizeof text);
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = COLUMNS[i].width;
+        column.cx = MulDiv(COLUMNS[i].width, dpi, 96);
         column.pszText = text;
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
@@ -165,6 +170,8 @@ bool CConfigDialog::OnInitDialog()
     RefreshList(&config);
     UpdateControls();
     ready = true;
+    SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
+    SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
     return CBaseDialog::OnInitDialog();
 }
 
@@ -271,13 +278,17 @@ int CConfigDialog::NextSelectedRow(int row)
 
 void CConfigDialog::OnNotify(NMHDR* header)
 {
+    // Only a row selected or deselected changes what the controls show. The list
+    // notifies much else (every item as it is filled or its text set, every
+    // paint), and updating the controls for each of those slowed the start-up.
     if (header && header->idFrom == IDC_COMMANDS && header->code == LVN_ITEMCHANGED) {
         NMLISTVIEW* change = reinterpret_cast<NMLISTVIEW*>(header);
         // Selected or deselected: the row's slot goes to the editing controls.
-        if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)
+        if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED) {
             ShowSlot(GetRowSlot(change->iItem));
+            UpdateControls();
+        }
     }
-    UpdateControls();
 }
 
 void CConfigDialog::OnCommand(HWND hwnd, int id, HWND control, int code)

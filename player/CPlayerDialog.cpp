@@ -234,6 +234,8 @@ bool CPlayerDialog::OnInitDialog()
         Close();
     }
     UpdateButtons();
+    SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
+    SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
     return CBaseDialog::OnInitDialog();
 }
 

@@ -1,6 +1,9 @@
 // Resource and control ids of Orlenta: the one place where they are defined.
 #pragma once
 
+// Application icon: both dialogs' captions, the taskbar and Explorer
+#define IDI_ORLENTA               1
+
 // Dialog templates
 #define IDD_CONFIG                101
 #define IDD_PLAYER                367
