@@ -1,11 +1,10 @@
 #include "audio/CVoiceFile.h"
 
-#include <process.h>
 #include <string.h>
 
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
-#include "audio/CAcmConvert.h"
+#include "audio/CMessageReader.h"
 #include "audio/CPlaybackListener.h"
 #include "audio/CVoicePlay.h"
 #include "audio/VoiceFormats.h"
@@ -13,18 +12,8 @@
 
 namespace {
 
-// Playback: the reader thread's polls, and the bounds of every wait for it.
-const DWORD PAUSE_POLL_MS = 10;
-const DWORD READER_POLL_MS = 100;
-const DWORD STOP_TIMEOUT_MS = 10000;        // the reader reaching its engine stop
-const DWORD READER_END_TIMEOUT_MS = 15000;  // the reader ending after a stop request
-// A device that takes nothing from the ring buffer for this long while it is
-// not paused has stopped playing: the playback ends instead of waiting for ever.
-const DWORD STALL_TIMEOUT_MS = 3000;
-const DWORD ONE_SECOND_BLOCK = 16000;
-
-// What interrupted a wait of the reader thread.
-enum ReaderEvent { READER_GO_ON, READER_STOP, READER_SEEK };
+// Stop waits this long for the reader to close the device and end.
+const DWORD STOP_TIMEOUT_MS = 10000;
 
 bool IsAcceptedRate(const RawHeader& header, const VoiceFormat& format)
 {
@@ -74,39 +63,22 @@ HANDLE OpenWaveFile(const char* fileName, DWORD offset, DWORD* formatTag)
 CVoiceFile::CVoiceFile(const char* fileName)
     : file_(INVALID_HANDLE_VALUE),
       header_(),
-      engine_(nullptr),
-      stopRequest_(0),
-      endOfData_(0),
-      seekRequest_(0),
-      seekTarget_(0),
+      engine_(new CVoicePlay),
+      reader_(new CMessageReader(engine_.get())),
       duration_(0),
       dataOffset_(0),
       lastError_(VOICE_ERROR_NONE),
-      player_(nullptr),
-      reader_(nullptr),
-      engineStopped_(1)
+      player_(nullptr)
 {
-    lstrcpynA(fileName_, fileName ? fileName : "", VOICE_NAME_SIZE);
-    engine_ = new CVoicePlay;
+    lstrcpynA(fileName_, fileName ? fileName : "", TEXT_SIZE);
 }
 
 CVoiceFile::~CVoiceFile()
 {
-    // The reader of a playback uses this object to its last step.
-    bool readerEnded = true;
-    if (reader_) {
-        stopRequest_ = 1;
-        readerEnded = WaitForReader(true, READER_END_TIMEOUT_MS);
-        CloseHandle(reader_);
-        reader_ = nullptr;
-    }
+    // The reader of a playback uses the engine to its last step: it is joined
+    // first, however long a driver call keeps it.
+    reader_.reset();
     Close();
-    // An engine that a stuck reader or waveOutThread may still use is left to them.
-    if (readerEnded) {
-        engine_->Stop();
-        if (engine_->CanRelease())
-            delete engine_;
-    }
 }
 
 bool CVoiceFile::Open()
@@ -159,34 +131,21 @@ void CVoiceFile::GetFormatName(char* text)
 
 bool CVoiceFile::Play()
 {
-    bool running = ReaderRunning();
-    if (running && engine_->IsPaused())
-        return engine_->Play(header_.samplesPerSec);  // resume
-    if (running && !stopRequest_ && !engineStopped_)
-        return true;  // already playing
-    // A playback that is ending still uses this object: the new one waits for
-    // it, so that its late SetStopped cannot mark the new one stopped.
-    if (running && !WaitForReader(true, READER_END_TIMEOUT_MS))
-        return false;
-    if (reader_) {
-        CloseHandle(reader_);
-        reader_ = nullptr;
-    }
-    // No reader runs now: a device that an earlier stop could not close is closed here.
-    if (engine_->IsOpen())
-        engine_->Stop();
-
-    // Cleared here, not by the reader: a Stop right after Play must not be lost.
-    stopRequest_ = 0;
-    seekRequest_ = 0;
-    endOfData_ = 0;
-    engineStopped_ = 0;
-    MemoryBarrier();
-    unsigned threadId = 0;
-    reader_ = (HANDLE)_beginthreadex(nullptr, 0, ReaderThread, this, 0, &threadId);
-    if (!reader_) {
+    if (reader_->IsRunning() && !reader_->IsStopping())
+        return reader_->Resume();  // ends a pause; already playing otherwise
+    // A playback that is ending still uses the engine and tells its player when
+    // it has ended: the new one waits for it, so that end is not taken for its own.
+    reader_->Join(INFINITE);
+    const VoiceFormat* format = FindVoiceFormat(header_.formatTag);
+    // The reader reads through its own handle: closing this object's file
+    // cannot pull it away. Without an open file the playback ends at once.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (file_ != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), file_, GetCurrentProcess(), &file, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    MessageData data = {file, header_.formatTag, header_.samplesPerSec, dataOffset_,
+                        dataOffset_ + header_.dataSize, format ? format->bytesPerSec : 0};
+    if (!reader_->Start(data, player_)) {
         // This playback ends before it began; the player must still hear of it.
-        engineStopped_ = 1;
         if (player_)
             player_->SetStopped();
         return false;
@@ -194,16 +153,14 @@ bool CVoiceFile::Play()
     return true;
 }
 
-bool CVoiceFile::Pause() { return engine_->Pause(); }
+bool CVoiceFile::Pause() { return reader_->Pause(); }
 
 bool CVoiceFile::Stop()
 {
-    stopRequest_ = 1;
-    // The reader stops the engine as the first of its exit steps.
-    WaitForReader(false, STOP_TIMEOUT_MS);
-    // With no reader left to do it, a device that would not close is tried again.
-    if (engine_->IsOpen() && (engineStopped_ || !ReaderRunning()))
-        engine_->Stop();
+    reader_->RequestStop();
+    // The reader closes the device as the first of its exit steps.
+    if (reader_->Join(STOP_TIMEOUT_MS))
+        engine_->Stop();  // no reader left: a device that would not close is tried again
     return !engine_->IsOpen();
 }
 
@@ -211,11 +168,7 @@ void CVoiceFile::Seek(DWORD seconds)
 {
     const VoiceFormat* format = FindVoiceFormat(header_.formatTag);
     ULONGLONG target = (ULONGLONG)seconds * (format ? format->bytesPerSec : 0);
-    if (target > header_.dataSize)
-        target = header_.dataSize;
-    seekTarget_ = (DWORD)target + dataOffset_;
-    MemoryBarrier();  // the target before the request
-    seekRequest_ = 1;
+    reader_->Seek(target < header_.dataSize ? (DWORD)target : header_.dataSize);
 }
 
 DWORD CVoiceFile::SetVolume(DWORD value)
@@ -228,185 +181,3 @@ DWORD CVoiceFile::SetVolume(DWORD value)
 DWORD CVoiceFile::GetVolume() { return engine_->GetVolume(); }
 
 void CVoiceFile::SetPlayer(CPlaybackListener* player) { player_ = player; }
-
-bool CVoiceFile::ReaderRunning() { return reader_ && WaitForSingleObject(reader_, 0) == WAIT_TIMEOUT; }
-
-bool CVoiceFile::WaitForReader(bool untilEnded, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (!ReaderRunning() || (!untilEnded && engineStopped_))
-            return true;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        // The reader's last act may send messages to a window of this thread:
-        // sent messages are handled meanwhile (input is not, so no new command
-        // can start here).
-        DWORD slice = timeoutMs - elapsed < PAUSE_POLL_MS ? timeoutMs - elapsed : PAUSE_POLL_MS;
-        MsgWaitForMultipleObjects(1, &reader_, FALSE, slice, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-unsigned __stdcall CVoiceFile::ReaderThread(void* param)
-{
-    static_cast<CVoiceFile*>(param)->ReadLoop();
-    return 0;
-}
-
-void CVoiceFile::ReadLoop()
-{
-    endOfData_ = 0;
-    CAcmConvert* converter = new CAcmConvert;
-    BYTE* input = nullptr;
-    BYTE* output = nullptr;
-    if (converter->SetFormats(header_.formatTag, WAVE_FORMAT_PCM, header_.samplesPerSec)) {
-        const VoiceFormat* format = FindVoiceFormat(header_.formatTag);
-        DWORD readBlock = format ? format->bytesPerSec : 0;
-        if (readBlock > converter->GetSourceLength())
-            readBlock = converter->GetSourceLength();
-        DWORD outputSize = converter->GetDestLength() > ONE_SECOND_BLOCK ? converter->GetDestLength()
-                                                                          : ONE_SECOND_BLOCK;
-        input = static_cast<BYTE*>(AllocBlock((int)ONE_SECOND_BLOCK));
-        output = static_cast<BYTE*>(AllocBlock((int)outputSize));
-        if (input && output && readBlock > 0)
-            PlayData(converter, input, output, readBlock);
-    }
-
-    // Exit, also after a failure: the engine first, so that Stop returns early.
-    engine_->Stop();
-    engineStopped_ = 1;
-    if (input)
-        FreeBlock(input);
-    if (output)
-        FreeBlock(output);
-    converter->Close();
-    delete converter;
-    // Every playback ends by telling its player, whatever ended it.
-    if (player_)
-        player_->SetStopped();
-}
-
-void CVoiceFile::PlayData(CAcmConvert* converter, BYTE* input, BYTE* output, DWORD readBlock)
-{
-    // Reads stop at the data size: chunks after the data are no sound.
-    const DWORD dataStart = dataOffset_;
-    const DWORD dataEnd = dataOffset_ + header_.dataSize;
-    DWORD position = dataStart;
-    SeekTo(file_, position);
-    CRingBuffer* ring = engine_->GetRingBuffer();
-
-    for (;;) {
-        if (stopRequest_)
-            return;
-        if (seekRequest_) {
-            engine_->Stop();
-            seekRequest_ = 0;
-            MemoryBarrier();  // a newer request set after this point is seen next time
-            position = seekTarget_;
-            if (position < dataStart)
-                position = dataStart;
-            if (position > dataEnd)
-                position = dataEnd;
-            SeekTo(file_, position);
-            if (player_)
-                player_->ClearSeekPending();
-        }
-
-        DWORD want = dataEnd - position < readBlock ? dataEnd - position : readBlock;
-        DWORD got = 0;
-        if (want == 0 || !ReadFile(file_, input, want, &got, nullptr) || got == 0) {
-            // The end of the data: what the device holds is played out first.
-            int event = WaitForPlayedOut();
-            if (event == READER_SEEK)
-                continue;
-            if (event == READER_GO_ON)
-                endOfData_ = 1;
-            return;
-        }
-        position += got;
-
-        int event = WaitWhilePaused();
-        if (event == READER_GO_ON)
-            event = WaitForEmptyRing();
-        if (event == READER_STOP)
-            return;
-        if (event == READER_SEEK)
-            continue;  // the block read is dropped
-
-        // The device opens with the first second; without a device the playback ends.
-        if (!engine_->IsOpen() && !engine_->Play(header_.samplesPerSec))
-            return;
-        ConvertBlock block = {output, converter->GetDestLength(), input, got};
-        if (!converter->Convert(&block))
-            return;
-        // The whole second: after a short block the rest is the silence that
-        // Convert leaves, so the last part of a message is padded to a second.
-        ring->Write(output, converter->GetDestLength());
-    }
-}
-
-int CVoiceFile::Interruption()
-{
-    if (stopRequest_)
-        return READER_STOP;
-    if (seekRequest_)
-        return READER_SEEK;
-    return READER_GO_ON;
-}
-
-int CVoiceFile::WaitWhilePaused()
-{
-    for (;;) {
-        int event = Interruption();
-        if (event != READER_GO_ON || !engine_->IsPaused())
-            return event;
-        Sleep(PAUSE_POLL_MS);
-    }
-}
-
-int CVoiceFile::WaitForEmptyRing()
-{
-    CRingBuffer* ring = engine_->GetRingBuffer();
-    DWORD last = ring->GetDataSize();
-    DWORD since = GetTickCount();
-    for (;;) {
-        int event = Interruption();
-        if (event != READER_GO_ON)
-            return event;
-        DWORD held = ring->GetDataSize();
-        if (held == 0)
-            return READER_GO_ON;
-        if (held != last || engine_->IsPaused()) {
-            last = held;
-            since = GetTickCount();
-        } else if (GetTickCount() - since >= STALL_TIMEOUT_MS) {
-            return READER_STOP;  // the device has stopped taking sound
-        }
-        Sleep(READER_POLL_MS);
-    }
-}
-
-int CVoiceFile::WaitForPlayedOut()
-{
-    CRingBuffer* ring = engine_->GetRingBuffer();
-    DWORD last = ring->GetDataSize();
-    DWORD since = GetTickCount();
-    for (;;) {
-        int event = Interruption();
-        if (event != READER_GO_ON)
-            return event;
-        if (engine_->IsPlayedOut())
-            return READER_GO_ON;
-        DWORD held = ring->GetDataSize();
-        if (held != last || engine_->IsPaused()) {
-            last = held;
-            since = GetTickCount();
-        } else if (GetTickCount() - since >= STALL_TIMEOUT_MS) {
-            return READER_GO_ON;  // nothing more comes back from the device
-        }
-        Sleep(READER_POLL_MS);
-    }
-}

@@ -4,11 +4,13 @@
 #pragma once
 #include <windows.h>
 
-class CAcmConvert;
+#include <memory>
+
+#include "app/TextSize.h"
+
+class CMessageReader;
 class CVoicePlay;
 class CPlaybackListener;
-
-const int VOICE_NAME_SIZE = 256;
 
 // Last error codes besides the system's own.
 const DWORD VOICE_ERROR_NONE = 0;
@@ -48,7 +50,7 @@ public:
 
     // The player: told when playback ends, its window receives the steps.
     void SetPlayer(CPlaybackListener* player);
-    CVoicePlay* GetEngine() { return engine_; }
+    CVoicePlay* GetEngine() { return engine_.get(); }
 
     const char* GetFileName() const { return fileName_; }
     const WaveHeader& GetHeader() const { return header_; }
@@ -57,29 +59,13 @@ public:
     DWORD GetLastErrorCode() const { return lastError_; }
 
 private:
-    // The reader thread of one playback and its steps.
-    static unsigned __stdcall ReaderThread(void* param);
-    void ReadLoop();
-    void PlayData(CAcmConvert* converter, BYTE* input, BYTE* output, DWORD readBlock);
-    int WaitWhilePaused();
-    int WaitForEmptyRing();
-    int WaitForPlayedOut();
-    int Interruption();
-    bool ReaderRunning();
-    bool WaitForReader(bool untilEnded, DWORD timeoutMs);
-
-    char fileName_[VOICE_NAME_SIZE];
+    char fileName_[TEXT_SIZE];
     HANDLE file_;
     WaveHeader header_;
-    CVoicePlay* engine_;
-    volatile BYTE stopRequest_;
-    volatile BYTE endOfData_;
-    volatile BYTE seekRequest_;
-    volatile DWORD seekTarget_;
+    std::unique_ptr<CVoicePlay> engine_;
+    std::unique_ptr<CMessageReader> reader_;  // goes before the engine it uses
     DWORD duration_;
     DWORD dataOffset_;
     DWORD lastError_;
     CPlaybackListener* player_;
-    HANDLE reader_;                // the reader thread of the last playback, or none
-    volatile BYTE engineStopped_;  // set by the reader once it has stopped the engine for good
 };

@@ -3,7 +3,9 @@
 // process uses per minute of playback in each accepted format, and the delay
 // from Play, and from a seek, to the first sound that reaches the device.
 // "Reaches the device" is measured on the session's capture file, which the
-// sound driver writes as it takes the samples.
+// sound driver writes as it takes the samples. Each figure is set against a
+// minimal waveOut client run in the same process on the same sink: it plays
+// the same PCM through the same sixteen buffers of at most 320 bytes.
 #include <windows.h>
 
 #include <stdio.h>
@@ -12,6 +14,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include <mmsystem.h>
 
 #include "audio/CPlaybackListener.h"
 #include "audio/CVoiceFile.h"
@@ -23,13 +27,19 @@ namespace {
 
 const DWORD MESSAGE_SECONDS = 20;
 const DWORD WAIT_LIMIT_MS = 120000;
+const int CPU_ROUNDS = 4;
+const int DELAY_RUNS = 5;
 
+// Tells the end of a playback through an event: the bench waits on it
+// without waking, so that its own waiting costs no CPU.
 class EndCounter : public CPlaybackListener {
 public:
+    EndCounter() : ended(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    ~EndCounter() override { CloseHandle(ended); }
     HWND GetStepWindow() override { return nullptr; }
-    void SetStopped() override { InterlockedIncrement(&stopped); }
+    void SetStopped() override { SetEvent(ended); }
     void ClearSeekPending() override {}
-    volatile LONG stopped = 0;
+    HANDLE ended;
 };
 
 std::string Env(const char* name)
@@ -135,23 +145,83 @@ double WaitForSound(int opening, double limitMs)
     return -1;
 }
 
-bool WaitForEnd(EndCounter& ends, LONG count)
-{
-    DWORD start = GetTickCount();
-    while (ends.stopped < count) {
-        if (GetTickCount() - start > WAIT_LIMIT_MS)
+bool WaitForEnd(EndCounter& ends) { return WaitForSingleObject(ends.ended, WAIT_LIMIT_MS) == WAIT_OBJECT_0; }
+
+// The baseline: the least a program can do to play 16-bit PCM through
+// waveOut with the engine's buffers: sixteen of them, refilled with at most
+// 320 bytes each as the device hands them back (CALLBACK_EVENT); primed with
+// the engine's silence for the CPU figures, not for the delays.
+class MinimalClient {
+public:
+    // Plays pcm to its end, after the engine's priming silence when primed;
+    // openedAt receives the time just before waveOutOpen.
+    bool Play(const std::string& pcm, bool primed, double* openedAt)
+    {
+        HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+        HWAVEOUT device = nullptr;
+        *openedAt = Now();
+        if (waveOutOpen(&device, WAVE_MAPPER, &format, (DWORD_PTR)done, 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+            CloseHandle(done);
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
+        }
+        WAVEHDR buffers[WAVE_BUFFER_COUNT] = {};
+        static char blocks[WAVE_BUFFER_COUNT][WAVE_BLOCK_SIZE];
+        size_t next = 0;
+        int held = 0;
+        std::string silence(PRIMING_BYTES, '\0');
+        for (int i = 0; i < WAVE_BUFFER_COUNT; ++i) {
+            buffers[i].lpData = blocks[i];
+            buffers[i].dwBufferLength = PRIMING_BYTES;
+            waveOutPrepareHeader(device, &buffers[i], sizeof buffers[i]);
+            size_t none = 0;
+            held += primed ? Refill(device, &buffers[i], silence, &none, PRIMING_BYTES)
+                           : Refill(device, &buffers[i], pcm, &next, REFILL_BYTES);
+        }
+        while (held > 0 && WaitForSingleObject(done, 10000) == WAIT_OBJECT_0) {
+            for (WAVEHDR& buffer : buffers) {
+                if ((buffer.dwFlags & WHDR_DONE) && buffer.dwUser) {
+                    buffer.dwUser = 0;
+                    --held;
+                    held += Refill(device, &buffer, pcm, &next, REFILL_BYTES);
+                }
+            }
+        }
+        waveOutReset(device);
+        for (WAVEHDR& buffer : buffers)
+            waveOutUnprepareHeader(device, &buffer, sizeof buffer);
+        waveOutClose(device);
+        CloseHandle(done);
+        return held == 0;
     }
-    return true;
-}
+
+private:
+    // dwUser marks a buffer that the device holds.
+    static int Refill(HWAVEOUT device, WAVEHDR* buffer, const std::string& pcm, size_t* next, size_t most)
+    {
+        size_t length = pcm.size() - *next < most ? pcm.size() - *next : most;
+        if (length == 0)
+            return 0;
+        memcpy(buffer->lpData, pcm.data() + *next, length);
+        *next += length;
+        buffer->dwBufferLength = (DWORD)length;
+        buffer->dwFlags &= ~WHDR_DONE;
+        buffer->dwUser = waveOutWrite(device, buffer, sizeof *buffer) == MMSYSERR_NOERROR;
+        return (int)buffer->dwUser;
+    }
+};
 
 struct Stats {
     std::vector<double> values;
     void Add(double v) { values.push_back(v); }
+    double Min() const { return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end()); }
+    double Mean() const
+    {
+        double sum = 0;
+        for (double v : values)
+            sum += v;
+        return values.empty() ? 0.0 : sum / values.size();
+    }
     void Print(const char* what) const
     {
         if (values.empty()) {
@@ -166,6 +236,71 @@ struct Stats {
                *std::max_element(values.begin(), values.end()), values.size());
     }
 };
+
+const double PRIMING_MS = WAVE_BUFFER_COUNT * PRIMING_BYTES / 2 / 8.0;  // 512 ms at 8000 Hz
+
+// Plays one message through the engine to its end and prints its CPU figures.
+bool PlayMessage(const std::string& path, const char* name, double* cpu)
+{
+    ClearCaptures();
+    EndCounter ends;
+    CVoiceFile file(path.c_str());
+    file.SetPlayer(&ends);
+    if (!file.Open()) {
+        printf("  %s: cannot open (%lu)\n", name, file.GetLastErrorCode());
+        return false;
+    }
+    double cpu0 = CpuMs();
+    double wall0 = Now();
+    file.Play();
+    bool ended = WaitForEnd(ends);
+    double wall = Now() - wall0;
+    *cpu = CpuMs() - cpu0;
+    printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n", name,
+           ended ? "played" : "TIMED OUT", *cpu, wall, *cpu * 60.0 / MESSAGE_SECONDS, 100.0 * *cpu / wall);
+    return ended;
+}
+
+double PlayMinimal(const std::string& pcm)
+{
+    ClearCaptures();
+    MinimalClient client;
+    double opened = 0;
+    double cpu0 = CpuMs();
+    double wall0 = Now();
+    bool played = client.Play(pcm, true, &opened);
+    double wall = Now() - wall0;
+    double cpu = CpuMs() - cpu0;
+    printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n",
+           "minimal", played ? "played" : "FAILED", cpu, wall, cpu * 60.0 / MESSAGE_SECONDS, 100.0 * cpu / wall);
+    return cpu;
+}
+
+struct MinimalRun {
+    const std::string* pcm;
+    double opened;
+};
+
+DWORD WINAPI RunMinimal(void* param)
+{
+    MinimalRun* run = static_cast<MinimalRun*>(param);
+    MinimalClient client;
+    client.Play(*run->pcm, false, &run->opened);
+    return 0;
+}
+
+// The minimal client's open -> first sound, watched from this thread while it plays.
+double MinimalDelay(const std::string& pcm)
+{
+    MinimalRun run = {&pcm, 0};
+    HANDLE thread = CreateThread(nullptr, 0, RunMinimal, &run, 0, nullptr);
+    if (!thread)
+        return -1;
+    double heard = WaitForSound(0, 10000);
+    WaitForSingleObject(thread, WAIT_LIMIT_MS);
+    CloseHandle(thread);
+    return heard > 0 ? heard - run.opened : -1;
+}
 
 } // namespace
 
@@ -191,28 +326,41 @@ int main()
     printf("Message playback, %lu s messages, 8000 Hz mono\n\n", MESSAGE_SECONDS);
     printf("CPU time of the whole process while a message plays (GetProcessTimes):\n");
     for (int i = 0; i < 4; ++i) {
-        ClearCaptures();
-        EndCounter ends;
-        CVoiceFile file(paths[i].c_str());
-        file.SetPlayer(&ends);
-        if (!file.Open()) {
-            printf("  %s: cannot open (%lu)\n", names[i], file.GetLastErrorCode());
-            continue;
-        }
-        double cpu0 = CpuMs();
-        double wall0 = Now();
-        file.Play();
-        bool ended = WaitForEnd(ends, 1);
-        double wall = Now() - wall0;
-        double cpu = CpuMs() - cpu0;
-        printf("  %-9s %s: %6.0f ms CPU in %6.0f ms, %6.1f ms CPU per minute of sound (%.2f%% of one core)\n",
-               names[i], ended ? "played" : "TIMED OUT", cpu, wall, cpu * 60.0 / MESSAGE_SECONDS, 100.0 * cpu / wall);
+        double cpu = 0;
+        PlayMessage(paths[i], names[i], &cpu);
     }
+    // Against the baseline playing the PCM message's data: rounds of one each,
+    // turn about, so that a passing load on the machine weighs on both alike.
+    printf("\nThe PCM message through the engine and through the minimal waveOut client, %d rounds:\n", CPU_ROUNDS);
+    std::string pcm = Data(1, MESSAGE_SECONDS);
+    Stats engineCpu, minimalCpu;
+    for (int round = 0; round < CPU_ROUNDS; ++round) {
+        double cpu = 0;
+        if (round % 2 == 0) {
+            minimalCpu.Add(PlayMinimal(pcm));
+            if (PlayMessage(paths[0], names[0], &cpu))
+                engineCpu.Add(cpu);
+        } else {
+            if (PlayMessage(paths[0], names[0], &cpu))
+                engineCpu.Add(cpu);
+            minimalCpu.Add(PlayMinimal(pcm));
+        }
+    }
+    if (minimalCpu.Mean() > 0 && minimalCpu.Min() > 0)
+        printf("  engine / minimal waveOut client: %.2fx CPU (means), %.2fx (lowest runs)\n",
+               engineCpu.Mean() / minimalCpu.Mean(), engineCpu.Min() / minimalCpu.Min());
 
-    printf("\nDelay to the first sound at the device (512 ms of it are the priming silence):\n");
-    Stats fromPlay, fromPlayWithoutPriming, fromSeek;
+    printf("\nDelay to the first sound at the device (the engine's openings start with %lu ms of priming silence):\n",
+           WAVE_BUFFER_COUNT * PRIMING_BYTES / 2 / 8);
+    Stats minimal, fromPlay, fromSeek;
+    std::string shortPcm = Data(1, 2);
     const DWORD seeks[] = {10, 3, 15, 7};
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < DELAY_RUNS; ++run) {
+        ClearCaptures();
+        double delay = MinimalDelay(shortPcm);
+        if (delay > 0)
+            minimal.Add(delay);
+
         ClearCaptures();
         EndCounter ends;
         CVoiceFile file(paths[0].c_str());
@@ -222,10 +370,8 @@ int main()
         double t0 = Now();
         file.Play();
         double heard = WaitForSound(0, 10000);
-        if (heard > 0) {
-            fromPlay.Add(heard - t0);
-            fromPlayWithoutPriming.Add(heard - t0 - 512.0);
-        }
+        if (heard > 0)
+            fromPlay.Add(heard - t0 - PRIMING_MS);
         int opening = 0;
         for (DWORD target : seeks) {
             Sleep(600);  // let the sound run before the next seek
@@ -233,14 +379,17 @@ int main()
             file.Seek(target);
             double after = WaitForSound(++opening, 10000);
             if (after > 0)
-                fromSeek.Add(after - s0);
+                fromSeek.Add(after - s0 - PRIMING_MS);
         }
         file.Stop();
-        WaitForEnd(ends, 1);
+        WaitForEnd(ends);
     }
-    fromPlay.Print("Play -> first sound");
-    fromPlayWithoutPriming.Print("Play -> first sound, less the priming");
-    fromSeek.Print("Seek -> first sound of the target second");
+    minimal.Print("minimal client: open -> first sound");
+    fromPlay.Print("Play -> first sound, less the priming");
+    fromSeek.Print("Seek -> first sound, less the priming");
+    printf("  over the minimal client: Play %+.1f ms (means), %+.1f ms (lowest); seek %+.1f ms, %+.1f ms\n",
+           fromPlay.Mean() - minimal.Mean(), fromPlay.Min() - minimal.Min(), fromSeek.Mean() - minimal.Mean(),
+           fromSeek.Min() - minimal.Min());
     ClearCaptures();
     return 0;
 }

@@ -25,9 +25,6 @@ const DWORD KNOWN_RATES[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 441
 const COLORREF DISABLED_VOLUME_COLOR = RGB(190, 190, 190);
 const COLORREF POSITION_COLOR = RGB(120, 120, 120);
 
-// How long closing or restarting waits for a stopped reader thread to finish.
-const DWORD READER_END_TIMEOUT_MS = 5000;
-
 // Copies format into out, replacing each "%s" by the next argument. Only %s is
 // understood, so a string-table text can never read arguments it was not given.
 void FillFormat(const char* format, const char* const* args, int count, char* out, int size)
@@ -86,13 +83,18 @@ CPlayerDialog::~CPlayerDialog()
 {
     // A window ended without OnClose would leave a playback that calls back
     // into this object: it is stopped and released first.
-    if (voiceFile) {
-        voiceFile->Stop();
-        WaitForReaders(READER_END_TIMEOUT_MS);
-        CVoiceFile* file = voiceFile;
-        voiceFile = nullptr;
-        delete file;
-    }
+    ReleaseVoiceFile();
+}
+
+void CPlayerDialog::ReleaseVoiceFile()
+{
+    if (!voiceFile)
+        return;
+    voiceFile->Stop();
+    // Cleared first: the destructor handles sent messages while it joins the reader.
+    CVoiceFile* file = voiceFile;
+    voiceFile = nullptr;
+    delete file;
 }
 
 void CPlayerDialog::FillColorTable()
@@ -277,9 +279,6 @@ void CPlayerDialog::OnPlayPause()
         return;
     seekPending = false;
     if (!playing) {
-        // A stopped reader that has not finished yet still owns the file.
-        if (!WaitForReaders(READER_END_TIMEOUT_MS))
-            return;
         if (!voiceFile->Open())
             return;
         SetPositionRange((LONG)(voiceFile->GetDuration() / PLAYER_STEP_MS));
@@ -288,12 +287,12 @@ void CPlayerDialog::OnPlayPause()
         playing = true;
         paused = false;
         voiceFile->Play();
+    } else if (!paused) {
+        // The engine holds a pause asked for before its device is open; one
+        // that it refuses is not shown.
+        paused = voiceFile->Pause();
     } else {
-        paused = !paused;
-        if (paused)
-            voiceFile->Pause();
-        else
-            voiceFile->Play();
+        paused = !voiceFile->Play();
     }
     playing = true;
     UpdateButtons();
@@ -304,8 +303,6 @@ void CPlayerDialog::OnStop()
     if (!voiceFile)
         return;
     voiceFile->Stop();
-    // The reader's last steps touch the file; close it only after them.
-    WaitForReaders(READER_END_TIMEOUT_MS);
     ShowStopped();
 }
 
@@ -328,28 +325,13 @@ void CPlayerDialog::SetStopped()
     // Called by a reader thread as its last act. It only counts itself off and
     // posts: the interface thread may be waiting for it, and a late call of an
     // older playback must not stop a newer one (see OnReaderEnded).
-    InterlockedIncrement(&readersEnded);
+    ++readersEnded;
     PostMessageA(GetHwnd(), WM_PLAYER_READER_ENDED, 0, 0);
 }
 
 void CPlayerDialog::ClearSeekPending() { seekPending = false; }
 
 bool CPlayerDialog::ReadersDone() const { return readersEnded >= readersStarted; }
-
-bool CPlayerDialog::WaitForReaders(DWORD timeoutMs)
-{
-    // Only sent messages are handled meanwhile: another thread that sends to
-    // this one must not hang, but no input may start a new command here.
-    DWORD start = GetTickCount();
-    while (!ReadersDone()) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    return true;
-}
 
 void CPlayerDialog::OnReaderEnded()
 {
@@ -450,12 +432,7 @@ void CPlayerDialog::ShowElapsed(LONG position)
 bool CPlayerDialog::OnClose()
 {
     OnStop();
-    if (voiceFile) {
-        // Cleared first: the destructor may handle messages while it waits.
-        CVoiceFile* file = voiceFile;
-        voiceFile = nullptr;
-        delete file;
-    }
+    ReleaseVoiceFile();
     return CBaseDialog::OnClose();
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/CBaseDialog.h"
 #include "app/TextSize.h"
 #include "audio/CPlaybackListener.h"
@@ -81,18 +83,20 @@ private:
     void ShowElapsed(LONG position);
     void SetPositionRange(LONG maximum);
     bool ReadersDone() const;
-    bool WaitForReaders(DWORD timeoutMs);
+    void ReleaseVoiceFile();
     void FillColorTable();
 
     CVoiceFile* voiceFile;
     char fileName[TEXT_SIZE];
     bool playing;
     bool paused;
-    volatile bool seekPending;      // cleared by the reader thread too
+    std::atomic<bool> seekPending;  // set by the interface thread, cleared by it and by the reader
     int volume;
     TrackBarColor colorTable[PLAYER_VOLUME_LEVELS];
 
-    // Reader threads of this run: started here, counted off by their SetStopped.
+    // Reader threads of this run: started here (interface thread), counted off
+    // by their SetStopped (reader threads), so that the late end of a stopped
+    // playback does not stop a newer one.
     LONG readersStarted;
-    volatile LONG readersEnded;
+    std::atomic<LONG> readersEnded;
 };

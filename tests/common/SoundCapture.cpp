@@ -12,6 +12,9 @@ std::string CaptureDir() { return EnvPath("ORLENTA_CAPTURE"); }
 std::vector<std::string> CaptureNames()
 {
     std::vector<std::string> names;
+    // An empty folder would make the pattern "\\capture.raw*", the drive's root.
+    if (!CaptureConfigured())
+        return names;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((CaptureDir() + "\\capture.raw*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
@@ -30,6 +33,8 @@ std::vector<std::string> CaptureNames()
 }
 
 } // namespace
+
+bool CaptureConfigured() { return !CaptureDir().empty(); }
 
 void ClearCaptures()
 {

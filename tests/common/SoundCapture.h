@@ -8,6 +8,13 @@
 
 typedef std::vector<short> Samples;
 
+// Whether the session names a capture folder (ORLENTA_CAPTURE). Without one
+// nothing can be checked on the device, and nothing is deleted anywhere.
+bool CaptureConfigured();
+#define SKIP_WITHOUT_CAPTURE()                                                          \
+    if (!CaptureConfigured())                                                        \
+    GTEST_SKIP() << "ORLENTA_CAPTURE names no capture folder: run under scripts/test"
+
 // Removes every capture file; call before the device is opened.
 void ClearCaptures();
 // The capture files in the order the device was opened, as 16-bit samples.

@@ -82,6 +82,7 @@ class Engine : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_CAPTURE();
         ClearCaptures();
         engine.SetNotify(&listener);
     }

@@ -2,6 +2,7 @@
 // engine, checked on what reached the captured sound device.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -89,7 +90,11 @@ void ExpectCutOpening(const Samples& got, const Samples& want)
 
 class Playback : public ::testing::Test {
 protected:
-    void SetUp() override { ClearCaptures(); }
+    void SetUp() override
+    {
+        SKIP_WITHOUT_CAPTURE();
+        ClearCaptures();
+    }
 
     std::unique_ptr<CVoiceFile> OpenMessage(const std::string& path)
     {
@@ -395,6 +400,173 @@ TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
     file.reset();
     EXPECT_EQ(listener.Stopped(), 1);
     EXPECT_EQ(listener.StoppedMessages(), 1);
+}
+
+// Messages whose last read holds no whole sample or GSM block: that read ends
+// the data; the sound before it is padded to its whole second and no more.
+struct OddEnding {
+    const char* name;
+    std::string fmt;
+    std::string data;  // the data chunk's body, odd in size
+    DWORD seconds;     // of sound handed to the device
+};
+
+TEST_F(Playback, OddSizedLastReadAddsNoSecondOfSilence)
+{
+    std::string pcm = DataBytes("pcm_tone_2500ms.wav", 44, 16000) + "\x01";
+    std::string gsm = DataBytes("gsm_tone_2500ms.wav", 60, 62 * 65);
+    gsm += gsm.substr(0, 13 * 65) + '\0';  // 75 blocks and RIFF's pad byte, counted in the size
+    OddEnding endings[] = {{"odd-pcm.wav", PcmFmt(), pcm, 1}, {"odd-gsm.wav", GsmFmt(), gsm, 3}};
+    TempDir dir("playback-odd-ending");
+    for (const OddEnding& e : endings) {
+        SCOPED_TRACE(e.name);
+        ClearCaptures();
+        listener.ResetSteps();
+        std::string path = dir.File(e.name);
+        ASSERT_TRUE(WriteFileBytes(path, Wav(e.fmt, RawChunk("data", (DWORD)e.data.size(), e.data))));
+        std::unique_ptr<CVoiceFile> file = OpenMessage(path);
+        EXPECT_EQ(file->GetDuration(), e.seconds * 1000);
+        LONG stopped = listener.Stopped();
+        ASSERT_TRUE(file->Play());
+        ASSERT_TRUE(WaitStopped(stopped + 1));
+        file.reset();
+        EXPECT_EQ(listener.Steps(), (LONG)e.seconds * 50);
+        std::vector<Samples> captures = ReadCaptures();
+        ASSERT_EQ(captures.size(), 1u);
+        // The sound ends within its last second, and the device is closed
+        // before another second of silence could have reached it.
+        size_t end = PRIMING_SAMPLES + e.seconds * SECOND_SAMPLES;
+        EXPECT_TRUE(AllZeroFrom(captures[0], end));
+        EXPECT_LT(FirstNonZero(Slice(captures[0], end - SECOND_SAMPLES, SECOND_SAMPLES)), SECOND_SAMPLES);
+        EXPECT_LT(captures[0].size(), end + SECOND_SAMPLES) << "samples at the device: " << captures[0].size();
+        if (e.fmt == PcmFmt())
+            ExpectOpening(captures[0], AtVolume(ToSamples(pcm.substr(0, 16000)), DEFAULT_VOLUME16), SECOND_SAMPLES);
+    }
+}
+
+// The sound server of the test session stopped for a while (SIGSTOP and
+// SIGCONT through Wine, which starts a host program given its path) and then
+// continued: the playback waits for it and nothing is lost or cut.
+class StoppedSoundServer {
+public:
+    explicit StoppedSoundServer(const std::string& pid) : pid_(pid) { Signal("STOP"); }
+    ~StoppedSoundServer()
+    {
+        Signal("CONT");
+        WaitFor([&] { return State() != 'T'; }, 10000);
+    }
+    bool Stopped() { return WaitFor([&] { return State() == 'T'; }, 10000); }
+
+private:
+    void Signal(const char* name)
+    {
+        std::string command = std::string("Z:\\bin\\kill -") + name + " " + pid_;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            if (process.hThread)
+                CloseHandle(process.hThread);
+            if (process.hProcess)
+                CloseHandle(process.hProcess);
+        }
+    }
+    // The process state letter of /proc/PID/stat: 'T' while stopped.
+    char State()
+    {
+        std::string stat = ReadFileBytes("Z:\\proc\\" + pid_ + "\\stat");
+        size_t paren = stat.rfind(')');
+        return paren != std::string::npos && paren + 2 < stat.size() ? stat[paren + 2] : '?';
+    }
+
+    std::string pid_;
+};
+
+TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
+{
+    std::string pid = ReadFileBytes(EnvPath("ORLENTA_TESTHOME") + "\\pulse\\pulse\\pid");
+    while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
+        pid.pop_back();
+    if (pid.empty())
+        GTEST_SKIP() << "no pid file of the session's pulseaudio under ORLENTA_TESTHOME";
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(60));
+    {
+        StoppedSoundServer starve(pid);
+        ASSERT_TRUE(starve.Stopped()) << "pulseaudio " << pid << " did not stop";
+        DWORD start = GetTickCount();
+        WaitFor([&] { return GetTickCount() - start >= 5000; }, 10000);
+        EXPECT_EQ(listener.Stopped(), 0);
+    }
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Stopped(), 1);
+    EXPECT_EQ(listener.Steps(), 150);
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    ExpectOpening(captures[0], AtVolume(DecodePcm(), DEFAULT_VOLUME16), 3 * SECOND_SAMPLES);
+}
+
+// A player whose SetStopped holds the reader thread until it is released.
+class BlockingListener : public RecordingListener {
+public:
+    BlockingListener()
+        : entered_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), release_(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~BlockingListener() override
+    {
+        CloseHandle(entered_);
+        CloseHandle(release_);
+    }
+    void SetStopped() override
+    {
+        SetEvent(entered_);
+        WaitForSingleObject(release_, 30000);
+        RecordingListener::SetStopped();
+    }
+    bool Entered() { return WaitForSingleObject(entered_, 20000) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(release_); }
+
+private:
+    HANDLE entered_;
+    HANDLE release_;
+};
+
+struct Destruction {
+    CVoiceFile* file;
+    std::atomic<bool> ended;
+};
+
+DWORD WINAPI Destroy(void* param)
+{
+    Destruction* d = static_cast<Destruction*>(param);
+    delete d->file;
+    d->ended = true;
+    return 0;
+}
+
+TEST_F(Playback, DestructionWaitsForABlockedReaderToEnd)
+{
+    BlockingListener blocking;
+    CVoiceFile* file = new CVoiceFile(FixturePath("pcm_tone_300ms.wav").c_str());
+    file->SetPlayer(&blocking);
+    ASSERT_TRUE(file->Open());
+    ASSERT_TRUE(file->Play());  // ends by itself after 300 ms
+    ASSERT_TRUE(blocking.Entered());
+    // The reader is held in its last step; the object must outlive it.
+    Destruction d;
+    d.file = file;
+    d.ended = false;
+    HANDLE thread = CreateThread(nullptr, 0, Destroy, &d, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_FALSE(WaitFor([&] { return d.ended.load(); }, 1000)) << "destroyed while its reader still runs";
+    blocking.Release();
+    EXPECT_TRUE(WaitFor([&] { return d.ended.load(); }, 20000));
+    WaitForSingleObject(thread, 20000);
+    CloseHandle(thread);
+    EXPECT_EQ(blocking.Stopped(), 1);
 }
 
 TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)

@@ -10,6 +10,7 @@
 #include "app/PlayerStep.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
+#include "common/SoundCapture.h"
 #include "common/TestUtil.h"
 #include "common/WavBytes.h"
 #include "player/PlayerTestSupport.h"
@@ -309,6 +310,55 @@ TEST_F(PlayerDialog, SeekWhilePausedResumesAtTheNewPosition)
     EXPECT_EQ(during, TimeText(0));
     EXPECT_TRUE(WaitFor([&] { return !player.IsSeekPending(); }));
     EXPECT_TRUE(player.IsPlaying());
+}
+
+// Non-zero samples that reached the device in the openings from the one given on.
+size_t HeardSince(size_t opening)
+{
+    size_t heard = 0;
+    std::vector<Samples> captures = ReadCaptures();
+    for (size_t i = opening; i < captures.size(); ++i)
+        heard += NonZero(captures[i]).size();
+    return heard;
+}
+
+TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
+{
+    SKIP_WITHOUT_CAPTURE();
+    // 0: Pause right after Play; otherwise right after a seek by that key.
+    const UINT seekKeys[] = {0, VK_NEXT, VK_LEFT, VK_PRIOR};
+    std::string path = Message("ten.wav", 160000);
+    ASSERT_TRUE(player.SetMessageFile(path.c_str()));
+    PlayerRunner run;
+    ASSERT_TRUE(run.Start(&player));
+    for (UINT key : seekKeys) {
+        SCOPED_TRACE(key);
+        ClearCaptures();
+        run.Click(IDC_PLAY_PAUSE);
+        size_t opening = 0;  // the first opening that must stay silent
+        if (key) {
+            ASSERT_TRUE(WaitAdvanced(run, 60));
+            SendMessageA(run.Item(IDC_POSITION_BAR), TBM_SETPOS, TRUE, 130);
+            opening = CaptureCount();
+            PressKey(run, IDC_POSITION_BAR, key);
+        }
+        run.Click(IDC_PLAY_PAUSE);
+        EXPECT_TRUE(player.IsPaused());
+        // A second on, the label and the engine agree: nothing moves, nothing is heard.
+        DWORD start = GetTickCount();
+        WaitFor([&] { return GetTickCount() - start >= 1000; }, 5000);
+        LONG position = Position(run);
+        size_t heard = HeardSince(opening);
+        EXPECT_EQ(heard, 0u) << "sound after the pause";
+        start = GetTickCount();
+        WaitFor([&] { return GetTickCount() - start >= 500; }, 5000);
+        EXPECT_EQ(Position(run), position);
+        EXPECT_EQ(HeardSince(opening), heard);
+        EXPECT_TRUE(player.IsPaused());
+        EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+        run.Click(IDC_STOP);
+        ExpectStoppedAfterPlayback(run);
+    }
 }
 
 TEST_F(PlayerDialog, VolumeFollowsTheDragButNotTheKeys)
