@@ -4,56 +4,6 @@
 
 #include "app/CommonServices.h"
 
-static_assert(sizeof(AcmWaveFormat) == 20, "wave format record with samples per block");
-
-namespace {
-
-const WORD TAG_PCM = WAVE_FORMAT_PCM;        // 1
-const WORD TAG_ALAW = WAVE_FORMAT_ALAW;      // 6
-const WORD TAG_MULAW = WAVE_FORMAT_MULAW;    // 7
-const WORD TAG_GSM610 = WAVE_FORMAT_GSM610;  // 49
-
-const WORD GSM_BLOCK_ALIGN = 65;
-const WORD GSM_SAMPLES_PER_BLOCK = 320;
-// The GSM byte rate is worked out as the codec states it: 1625 bytes per
-// 8000 samples. 0.000125 lies just above 1/8000, so truncation gives 1625.
-const double GSM_SECONDS_PER_SAMPLE = 0.000125;
-const double GSM_BYTES_PER_SECOND_AT_8000 = 1625.0;
-
-// Fills a cleared record for a tag; false for a tag the converter does not know.
-bool FillFormat(AcmWaveFormat* f, WORD tag, DWORD rate)
-{
-    ZeroMemory(f, sizeof *f);
-    WAVEFORMATEX& w = f->format;
-    w.wFormatTag = tag;
-    w.nChannels = 1;
-    w.nSamplesPerSec = rate;
-    switch (tag) {
-    case TAG_PCM:
-        w.nAvgBytesPerSec = 2 * rate;
-        w.nBlockAlign = 2;
-        w.wBitsPerSample = 16;
-        return true;
-    case TAG_ALAW:
-    case TAG_MULAW:
-        w.nAvgBytesPerSec = rate;
-        w.nBlockAlign = 1;
-        w.wBitsPerSample = 8;
-        return true;
-    case TAG_GSM610:
-        w.nAvgBytesPerSec = (DWORD)(rate * GSM_SECONDS_PER_SAMPLE * GSM_BYTES_PER_SECOND_AT_8000);
-        w.nBlockAlign = GSM_BLOCK_ALIGN;
-        w.wBitsPerSample = 0;
-        w.cbSize = sizeof f->samplesPerBlock;
-        f->samplesPerBlock = GSM_SAMPLES_PER_BLOCK;
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
 CAcmConvert::CAcmConvert()
     : stream_(nullptr), sourceLength_(0), destLength_(0), buffer_(nullptr), lastOutput_(0)
 {
@@ -70,9 +20,9 @@ CAcmConvert::~CAcmConvert() {}
 bool CAcmConvert::SetFormats(WORD sourceTag, WORD destTag, DWORD samplesPerSec)
 {
     Close();  // a second set-up must not leak the first stream
-    if (!FillFormat(&source_, sourceTag, samplesPerSec))
+    if (!FillMonoWaveFormat(&source_, sourceTag, samplesPerSec))
         return false;
-    if (!FillFormat(&dest_, destTag, samplesPerSec))
+    if (!FillMonoWaveFormat(&dest_, destTag, samplesPerSec))
         return false;
     sourceLength_ = source_.format.nAvgBytesPerSec;
     if (!CheckFormat(&source_) || !CheckFormat(&dest_))

@@ -6,6 +6,8 @@
 #include <mmreg.h>
 #include <msacm.h>
 
+#include "audio/VoiceFormats.h"
+
 // One conversion, filled by the caller.
 struct ConvertBlock {
     BYTE* output;        // at least GetDestLength() bytes
@@ -13,14 +15,6 @@ struct ConvertBlock {
     const BYTE* input;
     DWORD inputLength;   // at most GetSourceLength()
 };
-
-// WAVEFORMATEX followed by the GSM 6.10 samples-per-block field.
-#pragma pack(push, 1)
-struct AcmWaveFormat {
-    WAVEFORMATEX format;
-    WORD samplesPerBlock;
-};
-#pragma pack(pop)
 
 class CAcmConvert {
 public:

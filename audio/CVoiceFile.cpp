@@ -3,87 +3,17 @@
 #include <string.h>
 
 #include "app/CommonServices.h"
+#include "app/ScopedWin.h"
 #include "audio/CMessageReader.h"
 #include "audio/CPlaybackListener.h"
 #include "audio/CVoicePlay.h"
+#include "audio/VoiceFormats.h"
+#include "audio/WaveChunks.h"
 
 namespace {
 
-// The formats the IVR system plays: 8000 samples per second, one channel.
-struct VoiceFormat {
-    WORD tag;
-    const char* name;
-    DWORD bytesPerSec;
-    DWORD bytesPer40ms;
-};
-
-const VoiceFormat kVoiceFormats[] = {
-    {1, "PCM", 16000, 640},
-    {6, "G.711a", 8000, 320},
-    {7, "G.711m", 8000, 320},
-    {49, "GSM 6.10", 1625, 65},
-};
-
-const DWORD VOICE_CHANNELS = 1;
-const DWORD VOICE_SAMPLES_PER_SEC = 8000;
-
-// The header bytes read at fixed offsets: up to the average byte rate.
-const DWORD HEADER_BYTES = 34;
-const DWORD CHUNK_HEADER_BYTES = 8;
-// The fmt body starts at 20; the chunks after it follow its body.
-const ULONGLONG FMT_BODY_OFFSET = 20;
-// A hostile file of many empty chunks must not keep the reader busy for long.
-const int MAX_CHUNKS_BEFORE_DATA = 1024;
-
 // Stop waits this long for the reader to close the device and end.
 const DWORD STOP_TIMEOUT_MS = 10000;
-
-const VoiceFormat* FindVoiceFormat(WORD tag)
-{
-    for (const VoiceFormat& f : kVoiceFormats) {
-        if (f.tag == tag)
-            return &f;
-    }
-    return nullptr;
-}
-
-WORD Word(const BYTE* p) { return (WORD)(p[0] | (p[1] << 8)); }
-DWORD Dword(const BYTE* p) { return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24); }
-
-struct RawHeader {
-    DWORD fmtSize;
-    WORD formatTag;
-    WORD channels;
-    DWORD samplesPerSec;
-    DWORD avgBytesPerSec;
-};
-
-bool SeekTo(HANDLE file, ULONGLONG offset)
-{
-    LARGE_INTEGER to;
-    to.QuadPart = (LONGLONG)offset;
-    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
-}
-
-// Reads the fixed header fields. A file shorter than the header has no
-// complete header at all: every field reads as zero, so it is rejected with
-// an empty description rather than with the half of a header it holds.
-// Answers 0 or the system's error code.
-DWORD ReadRawHeader(HANDLE file, RawHeader* header)
-{
-    BYTE bytes[HEADER_BYTES] = {};
-    DWORD got = 0;
-    if (!SeekTo(file, 0) || !ReadFile(file, bytes, HEADER_BYTES, &got, nullptr))
-        return GetLastError();
-    if (got < HEADER_BYTES)
-        memset(bytes, 0, sizeof bytes);
-    header->fmtSize = Dword(bytes + 16);
-    header->formatTag = Word(bytes + 20);
-    header->channels = Word(bytes + 22);
-    header->samplesPerSec = Dword(bytes + 24);
-    header->avgBytesPerSec = Dword(bytes + 28);
-    return 0;
-}
 
 bool IsAcceptedRate(const RawHeader& header, const VoiceFormat& format)
 {
@@ -91,84 +21,43 @@ bool IsAcceptedRate(const RawHeader& header, const VoiceFormat& format)
            header.avgBytesPerSec == format.bytesPerSec;
 }
 
-// Walks the chunks that follow the fmt chunk until the "data" chunk. Every
-// size is checked against the file's real size before it is used, and every
-// step moves forward, so no header can send the walk past the end or round
-// in a circle. Bodies of odd size are followed by RIFF's pad byte. On success
-// the file is positioned at the first sample byte and dataSize is clamped to
-// the bytes the file really holds. Answers 0 or an error code.
-DWORD FindDataChunk(HANDLE file, DWORD fmtSize, DWORD* dataOffset, DWORD* dataSize)
+// The one check of a voice file: exists, opens, has one of the accepted
+// formats and a data chunk. header receives the fields read, even when the
+// format is rejected; on success file is open at the first sample byte.
+// Answers VOICE_ERROR_NONE, VOICE_ERROR_MISSING, VOICE_ERROR_FORMAT or the
+// system's error code.
+DWORD CheckVoiceFile(const char* fileName, ScopedHandle* file, RawHeader* header, DWORD* dataOffset,
+                     DWORD* dataSize)
 {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size))
+    if (!FileExists(fileName))
+        return VOICE_ERROR_MISSING;
+    file->Reset(OpenForReading(fileName));
+    if (!file->IsValid())
         return GetLastError();
-    const ULONGLONG fileSize = (ULONGLONG)size.QuadPart;
-
-    ULONGLONG pos = FMT_BODY_OFFSET + fmtSize + (fmtSize & 1);
-    for (int chunk = 0; chunk < MAX_CHUNKS_BEFORE_DATA; ++chunk) {
-        if (pos + CHUNK_HEADER_BYTES > fileSize)
-            return ERROR_HANDLE_EOF;  // the file ends before its data chunk
-        BYTE bytes[CHUNK_HEADER_BYTES];
-        DWORD got = 0;
-        if (!SeekTo(file, pos) || !ReadFile(file, bytes, CHUNK_HEADER_BYTES, &got, nullptr))
-            return GetLastError();
-        if (got != CHUNK_HEADER_BYTES)
-            return ERROR_HANDLE_EOF;  // shrank while we read it
-        pos += CHUNK_HEADER_BYTES;
-        DWORD bodySize = Dword(bytes + 4);
-        if (memcmp(bytes, "data", 4) == 0) {
-            if (pos > MAXDWORD)
-                return ERROR_HANDLE_EOF;
-            // Offsets of the data stay 32-bit for the reader and its seeks.
-            ULONGLONG held = fileSize - pos;
-            if (held > MAXDWORD - pos)
-                held = MAXDWORD - pos;
-            *dataOffset = (DWORD)pos;
-            *dataSize = bodySize < held ? bodySize : (DWORD)held;
-            return SeekTo(file, pos) ? 0 : GetLastError();
-        }
-        pos += (ULONGLONG)bodySize + (bodySize & 1);
-    }
-    return ERROR_INVALID_DATA;
-}
-
-HANDLE OpenForReading(const char* fileName)
-{
-    return CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = ReadRawHeader(file->Get(), header);
+    if (error != 0)
+        return error;
+    const VoiceFormat* format = FindVoiceFormat(header->formatTag);
+    if (!format || !IsAcceptedRate(*header, *format))
+        return VOICE_ERROR_FORMAT;
+    return FindVoiceData(file->Get(), header->fmtSize, dataOffset, dataSize);
 }
 
 } // namespace
 
 HANDLE OpenWaveFile(const char* fileName, DWORD offset, DWORD* formatTag)
 {
-    if (!FileExists(fileName))
-        return INVALID_HANDLE_VALUE;
-    HANDLE file = OpenForReading(fileName);
-    if (file == INVALID_HANDLE_VALUE)
-        return INVALID_HANDLE_VALUE;
-
-    RawHeader header;
-    if (ReadRawHeader(file, &header) != 0) {
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    const VoiceFormat* format = FindVoiceFormat(header.formatTag);
-    if (!format) {
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (formatTag)
-        *formatTag = header.formatTag;
-
+    ScopedHandle file;
+    RawHeader header = {};
     DWORD dataOffset = 0;
     DWORD dataSize = 0;
-    if (!IsAcceptedRate(header, *format) || FindDataChunk(file, header.fmtSize, &dataOffset, &dataSize) != 0 ||
-        !SeekTo(file, (ULONGLONG)dataOffset + offset)) {
-        CloseHandle(file);
+    DWORD error = CheckVoiceFile(fileName, &file, &header, &dataOffset, &dataSize);
+    // The tag is told once it is one of ours, even when a later check fails.
+    if (formatTag && FindVoiceFormat(header.formatTag))
+        *formatTag = header.formatTag;
+    if (error != VOICE_ERROR_NONE || !SeekTo(file.Get(), (ULONGLONG)dataOffset + offset))
         return INVALID_HANDLE_VALUE;
-    }
-    return file;
+    return file.Detach();
 }
 
 CVoiceFile::CVoiceFile(const char* fileName)
@@ -199,49 +88,23 @@ bool CVoiceFile::Open()
     ZeroMemory(&header_, sizeof header_);
     duration_ = 0;
 
-    if (!FileExists(fileName_)) {
-        lastError_ = VOICE_ERROR_MISSING;
-        return false;
-    }
-    HANDLE file = OpenForReading(fileName_);
-    if (file == INVALID_HANDLE_VALUE) {
-        lastError_ = GetLastError();
-        return false;
-    }
-
-    dataOffset_ = 0;
-    RawHeader raw;
-    DWORD error = ReadRawHeader(file, &raw);
-    if (error != 0) {
-        lastError_ = error;
-        CloseHandle(file);
-        return false;
-    }
+    ScopedHandle file;
+    RawHeader raw = {};
+    DWORD dataOffset = 0;
+    DWORD dataSize = 0;
+    lastError_ = CheckVoiceFile(fileName_, &file, &raw, &dataOffset, &dataSize);
     // Kept even when rejected: the caller's message shows what the file holds.
     header_.formatTag = raw.formatTag;
     header_.channels = raw.channels;
     header_.samplesPerSec = raw.samplesPerSec;
     header_.avgBytesPerSec = raw.avgBytesPerSec;
-
-    const VoiceFormat* format = FindVoiceFormat(raw.formatTag);
-    if (!format || !IsAcceptedRate(raw, *format)) {
-        lastError_ = VOICE_ERROR_FORMAT;
-        CloseHandle(file);
+    if (lastError_ != VOICE_ERROR_NONE)
         return false;
-    }
 
-    DWORD dataOffset = 0;
-    DWORD dataSize = 0;
-    error = FindDataChunk(file, raw.fmtSize, &dataOffset, &dataSize);
-    if (error != 0) {
-        lastError_ = error;
-        CloseHandle(file);
-        return false;
-    }
     header_.dataSize = dataSize;
     dataOffset_ = dataOffset;
-    duration_ = dataSize / format->bytesPer40ms * 40;
-    file_ = file;
+    duration_ = dataSize / FindVoiceFormat(raw.formatTag)->BytesPer40ms() * 40;
+    file_ = file.Detach();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
 #include "audio/CVoiceFile.h"
+#include "config/CGreetingConversion.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
 #include "res/resource.h"
@@ -510,9 +511,11 @@ void CConfigDialog::ChooseGreeting()
 {
     HWND hwnd = GetHwnd();
     char fileName[TEXT_SIZE] = {};
+    bool converted = false;  // fileName is a new file made from a refused one
     for (;;) {
-        if (!AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, WAV_FILTER, fileName))
+        if (!converted && !AskFileName(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, WAV_FILTER, fileName))
             return;
+        converted = false;
         if (!GreetingNameFits(fileName))
             continue;
         // Only the header is read and checked; nothing plays.
@@ -527,6 +530,8 @@ void CConfigDialog::ChooseGreeting()
         char message[REJECTION_MESSAGE_SIZE] = {};
         CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
+        converted = CGreetingConversion(this, [this](const char* name) { return GreetingNameFits(name); })
+                        .Offer(check, fileName);
     }
 }
 

@@ -7,6 +7,7 @@
 // Dialog templates
 #define IDD_CONFIG                101
 #define IDD_PLAYER                367
+#define IDD_CONVERT_PROGRESS      390
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -24,6 +25,13 @@
 #define IDS_STEREO                376  // "стерео"
 #define IDS_WAV_OPEN_ERROR        377  // open failure message with the system's text
 #define IDS_IVR_BAD_FORMAT        379  // malformed configuration file
+#define IDS_CONVERT_QUESTION      391  // offer to convert a refused greeting
+#define IDS_CONVERT_SAVE_TITLE    392  // title of the save dialog of the converted file
+#define IDS_CONVERT_FILTER        393  // its file types, '|' between the parts
+#define IDS_CONVERT_PROGRESS      394  // the progress window's text
+#define IDS_CONVERT_ERROR         395  // context line of a failed conversion
+#define IDS_CONVERT_TOO_LARGE     396  // more than 4 GB of sound data
+#define IDS_CONVERT_SAME_FILE     397  // the source chosen as the target
 #define IDS_ERROR_LINE            400  // "Ошибка: %d" of a system error report
 #define IDS_IVR_OPEN_ERROR        401  // report contexts of the .ivr reader and writer
 #define IDS_IVR_CREATE_ERROR      402
@@ -66,6 +74,10 @@
 #define IDC_STOP                  1164
 #define IDC_MESSAGE_FILE          1166
 #define IDC_VOLUME_BAR            1167
+
+// Conversion progress window (template 390)
+#define IDC_CONVERT_TEXT          1201
+#define IDC_CONVERT_PROGRESS      1202
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                (-1)

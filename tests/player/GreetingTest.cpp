@@ -33,13 +33,16 @@ protected:
         ASSERT_EQ(watcher.Seen().size(), 1u);
     }
 
-    // The operator picks a greeting that is refused: the message, then the file
-    // dialog again, which the operator cancels. Answers everything shown.
-    std::vector<SeenDialog> ChooseRefused(const std::string& path)
+    // The operator picks a greeting that is refused: the message, "Нет" to the
+    // offer to convert it when there is one, then the file dialog again, which
+    // the operator cancels. Answers everything shown.
+    std::vector<SeenDialog> ChooseRefused(const std::string& path, bool offered = false)
     {
         ModalWatcher watcher;
         watcher.ChooseFile(path);
         watcher.Press(IDOK);
+        if (offered)
+            watcher.Press(IDNO);
         watcher.CancelFile();
         ui->Click(IDC_CHOOSE_GREETING);
         EXPECT_TRUE(watcher.WaitAllAnswered());
@@ -99,11 +102,12 @@ TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
     struct Case {
         std::string path;
         std::string message;
+        bool convertible;  // the operator is offered a conversion and says "Нет"
     } cases[] = {
-        {FixturePath("reject_pcm_stereo_44100.wav"), ""},
-        {Write("tag85.wav", PcmMessage(0).replace(20, 2, std::string("\x55\x00", 2))), ""},
-        {Write("rate12345.wav", Wav(FmtBody(1, 1, 12345, 24690, 2, 16), Chunk("data", ""))), ""},
-        {Write("short.wav", "RIFF"), ""},
+        {FixturePath("reject_pcm_stereo_44100.wav"), "", true},
+        {Write("tag85.wav", PcmMessage(0).replace(20, 2, std::string("\x55\x00", 2))), "", false},
+        {Write("rate12345.wav", Wav(FmtBody(1, 1, 12345, 24690, 2, 16), Chunk("data", ""))), "", false},
+        {Write("short.wav", "RIFF"), "", false},
     };
     cases[0].message = FormatMessageText(cases[0].path, "PCM", "44100", "176400", "стерео");
     cases[1].message = FormatMessageText(cases[1].path, "некорректное значение", "8000", "16000", "моно");
@@ -114,14 +118,14 @@ TEST_F(Greeting, RejectedFilesAreReportedAndTheDialogComesBack)
 
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.path));
-        std::vector<SeenDialog> seen = ChooseRefused(c.path);
-        ASSERT_EQ(seen.size(), 3u);
+        std::vector<SeenDialog> seen = ChooseRefused(c.path, c.convertible);
+        ASSERT_EQ(seen.size(), c.convertible ? 4u : 3u);
         EXPECT_EQ(seen[1].kind, SeenDialog::MessageBox);
         EXPECT_EQ(seen[1].caption, "Orlenta");
         EXPECT_EQ(Utf8(seen[1].text), Utf8(c.message));
         EXPECT_TRUE(seen[1].hasIcon);
         EXPECT_EQ(seen[1].buttons.size(), 1u);
-        EXPECT_EQ(seen[2].kind, SeenDialog::FileDialog);
+        EXPECT_EQ(seen.back().kind, SeenDialog::FileDialog);
         EXPECT_EQ(ui->Text(IDC_GREETING), accepted);
     }
 }

@@ -1,0 +1,178 @@
+#include "audio/CGreetingConverter.h"
+
+#include <math.h>
+
+#include "audio/CWaveSource.h"
+#include "audio/VoiceFormats.h"
+
+namespace {
+
+const DWORD PCM_BYTES = 2;
+const float PCM_SCALE = 32768.0f;  // the scale sox and ffmpeg use both ways
+// Pieces of PCM handed to the encoder at a time, in bytes: one second.
+const DWORD ENCODE_PIECE_BYTES = VOICE_SAMPLES_PER_SEC * PCM_BYTES;
+
+short Quantise(float sample)
+{
+    float scaled = sample * PCM_SCALE;
+    if (!(scaled > -32768.0f))  // NaN too
+        return -32768;
+    if (scaled >= 32767.0f)
+        return 32767;
+    return (short)lrintf(scaled);
+}
+
+} // namespace
+
+CGreetingConverter::CGreetingConverter()
+    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0)
+{
+}
+
+CGreetingConverter::~CGreetingConverter() {}
+
+DWORD CGreetingConverter::Probe(const char* source)
+{
+    CWaveSource wave;
+    return wave.Open(source);
+}
+
+DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD targetTag,
+                                  const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
+{
+    DWORD code = Run(source, target, targetTag, cancel, progress);
+    if (code != 0)
+        writer_.Discard();  // nothing is left behind
+    return code;
+}
+
+DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targetTag,
+                              const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
+{
+    CWaveSource wave;
+    DWORD code = wave.Open(source);
+    if (code != 0)
+        return code;
+    sourceRate_ = wave.GetSampleRate();
+    inputSamples_ = 0;
+    outputSamples_ = 0;
+    tag_ = targetTag;
+    // At 8000 Hz already the samples pass as they are, sample for sample.
+    resampling_ = sourceRate_ != VOICE_SAMPLES_PER_SEC;
+    if (resampling_ && FAILED(resampler_.Open(sourceRate_, VOICE_SAMPLES_PER_SEC)))
+        return ERROR_NOT_SUPPORTED;
+    code = OpenEncoder(targetTag);
+    if (code == 0)
+        code = writer_.Create(target, targetTag);
+
+    while (code == 0) {
+        if (cancel && cancel->load())
+            return ERROR_CANCELLED;
+        const float* samples = nullptr;
+        DWORD count = 0;
+        code = wave.Read(&samples, &count);
+        if (code != 0 || count == 0)
+            break;
+        inputSamples_ += count;
+        code = Resample(samples, count, false);
+        if (progress && wave.GetDataBytes())
+            progress((int)(wave.GetBytesRead() * 1000 / wave.GetDataBytes()));
+    }
+    if (code == 0)
+        code = Resample(nullptr, 0, true);
+    if (code == 0)
+        code = Finish();
+    return code;
+}
+
+DWORD CGreetingConverter::OpenEncoder(WORD targetTag)
+{
+    encoding_ = targetTag != WAVE_FORMAT_PCM;
+    if (!FindVoiceFormat(targetTag))
+        return ERROR_INVALID_PARAMETER;
+    if (!encoding_)
+        return 0;
+    AcmWaveFormat pcm;
+    AcmWaveFormat coded;
+    FillMonoWaveFormat(&pcm, WAVE_FORMAT_PCM, VOICE_SAMPLES_PER_SEC);
+    FillMonoWaveFormat(&coded, targetTag, VOICE_SAMPLES_PER_SEC);
+    return encoder_.Open(&pcm.format, &coded.format, ENCODE_PIECE_BYTES) == 0 ? 0 : ERROR_NOT_SUPPORTED;
+}
+
+DWORD CGreetingConverter::Resample(const float* samples, DWORD count, bool last)
+{
+    if (!resampling_)
+        return Emit(samples, count, ExpectedSamples());
+    resampled_.clear();
+    HRESULT hr = last ? resampler_.Drain(&resampled_) : resampler_.Process(samples, count, &resampled_);
+    if (FAILED(hr))
+        return ERROR_INVALID_DATA;
+    return Emit(resampled_.data(), (DWORD)resampled_.size(), ExpectedSamples());
+}
+
+// The length of the input read so far at 8000 Hz.
+ULONGLONG CGreetingConverter::ExpectedSamples() const
+{
+    return (inputSamples_ * VOICE_SAMPLES_PER_SEC + sourceRate_ / 2) / sourceRate_;
+}
+
+// Quantises to 16-bit PCM and hands it on, never past limit samples in all:
+// a filter's tail beyond the input's length is cut, and Finish makes up for
+// a filter that gives back less.
+DWORD CGreetingConverter::Emit(const float* samples, DWORD count, ULONGLONG limit)
+{
+    if (outputSamples_ + count > limit)
+        count = outputSamples_ < limit ? (DWORD)(limit - outputSamples_) : 0;
+    DWORD done = 0;
+    while (done < count) {
+        DWORD n = count - done;
+        if (n > ENCODE_PIECE_BYTES / PCM_BYTES)
+            n = ENCODE_PIECE_BYTES / PCM_BYTES;
+        pcm_.resize(n * PCM_BYTES);
+        short* out = reinterpret_cast<short*>(pcm_.data());
+        for (DWORD i = 0; i < n; ++i)
+            out[i] = Quantise(samples ? samples[done + i] : 0.0f);
+        outputSamples_ += n;
+        done += n;
+        DWORD code = Encode(pcm_.data(), n * PCM_BYTES, false);
+        if (code != 0)
+            return code;
+    }
+    return 0;
+}
+
+DWORD CGreetingConverter::Encode(const BYTE* pcm, DWORD bytes, bool last)
+{
+    if (!encoding_)
+        return bytes ? writer_.Write(pcm, bytes) : 0;
+    const BYTE* coded = nullptr;
+    DWORD produced = 0;
+    if (encoder_.Convert(pcm, bytes, last, &coded, &produced) != 0)
+        return ERROR_INVALID_DATA;
+    return produced ? writer_.Write(coded, produced) : 0;
+}
+
+// Pads a short filter output with silence to the input's length; GSM 6.10
+// codes whole blocks of 320 samples, so its length is rounded to the nearest
+// block (at most half a block, 20 ms, away) by padding or by the encoder
+// dropping the partial block.
+DWORD CGreetingConverter::Finish()
+{
+    ULONGLONG expected = ExpectedSamples();
+    const VoiceFormat* format = FindVoiceFormat(tag_);
+    DWORD samples = (DWORD)expected;
+    if (format->samplesPerBlock) {
+        ULONGLONG blocks = (expected + format->samplesPerBlock / 2) / format->samplesPerBlock;
+        samples = (DWORD)(blocks * format->samplesPerBlock);
+        if (samples > expected)
+            expected = samples;
+    }
+    DWORD code = 0;
+    while (code == 0 && outputSamples_ < expected)
+        code = Emit(nullptr, VOICE_SAMPLES_PER_SEC, expected);
+    if (code == 0 && encoding_)
+        code = Encode(nullptr, 0, true);
+    if (code == 0)
+        code = writer_.Commit(samples);
+    return code;
+}

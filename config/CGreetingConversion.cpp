@@ -1,0 +1,195 @@
+#include "config/CGreetingConversion.h"
+
+#include <commdlg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "app/CBaseDialog.h"
+#include "app/CommonServices.h"
+#include "app/TextSize.h"
+#include "audio/CGreetingConverter.h"
+#include "audio/CVoiceFile.h"
+#include "audio/VoiceFormats.h"
+#include "config/CConversionThread.h"
+#include "config/CConvertProgressDialog.h"
+#include "res/resource.h"
+
+namespace {
+
+// A conversion that ends sooner than this shows no progress window.
+const DWORD PROGRESS_DELAY_MS = 500;
+const char TARGET_SUFFIX[] = "_8k";
+const char TARGET_EXTENSION[] = "wav";
+const int MESSAGE_SIZE = 2 * TEXT_SIZE + 1024;
+
+// The save dialog's file types, in the order of the filter string.
+const WORD FILTER_TAGS[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW, WAVE_FORMAT_GSM610};
+
+// A greeting's name may hold no blank: the default name has none.
+void DefaultTargetName(const char* source, char* name)
+{
+    char base[TEXT_SIZE] = {};
+    GetNamePart(source, base, sizeof base);
+    for (char* c = base; *c; ++c) {
+        if (*c == ' ')
+            *c = '_';
+    }
+    // Room for the suffix and the extension within a text buffer.
+    base[TEXT_SIZE - sizeof TARGET_SUFFIX - sizeof TARGET_EXTENSION - 1] = '\0';
+    snprintf(name, TEXT_SIZE, "%s%s.%s", base, TARGET_SUFFIX, TARGET_EXTENSION);
+}
+
+bool SamePath(const char* a, const char* b)
+{
+    char fullA[MAX_PATH] = {};
+    char fullB[MAX_PATH] = {};
+    if (!GetFullPathNameA(a, MAX_PATH, fullA, nullptr) || !GetFullPathNameA(b, MAX_PATH, fullB, nullptr))
+        return lstrcmpiA(a, b) == 0;
+    return lstrcmpiA(fullA, fullB) == 0;
+}
+
+} // namespace
+
+CGreetingConversion::CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits)
+    : owner_(owner), nameFits_(nameFits)
+{
+}
+
+CGreetingConversion::~CGreetingConversion() {}
+
+void CGreetingConversion::ShowText(UINT stringId, const char* name, UINT flags)
+{
+    char format[MESSAGE_SIZE] = {};
+    char text[MESSAGE_SIZE] = {};
+    LoadStringA(owner_->GetResInstance(), stringId, format, sizeof format);
+    snprintf(text, sizeof text, format, name);
+    ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, flags);
+}
+
+bool CGreetingConversion::Offer(const CVoiceFile& refused, char* fileName)
+{
+    if (refused.GetLastErrorCode() != VOICE_ERROR_FORMAT)
+        return false;
+    const char* source = refused.GetFileName();
+    DWORD probe = CGreetingConverter::Probe(source);
+    if (probe == ERROR_FILE_TOO_LARGE)
+        ShowText(IDS_CONVERT_TOO_LARGE, source, MB_OK | MB_ICONHAND);
+    // A file nothing decodes gets no question: the format message said it all.
+    if (probe != 0 || !Ask(source))
+        return false;
+
+    char target[TEXT_SIZE] = {};
+    WORD tag = WAVE_FORMAT_PCM;
+    if (!ChooseTarget(source, target, &tag))
+        return false;
+    DWORD code = Convert(source, target, tag);
+    if (code == ERROR_CANCELLED)
+        return false;
+    if (code != 0) {
+        char format[TEXT_SIZE] = {};
+        char context[MESSAGE_SIZE] = {};
+        LoadStringA(owner_->GetResInstance(), IDS_CONVERT_ERROR, format, sizeof format);
+        snprintf(context, sizeof context, format, source);
+        ReportSystemError(code, TRUE, context);
+        return false;
+    }
+    lstrcpynA(fileName, target, TEXT_SIZE);
+    return true;
+}
+
+bool CGreetingConversion::Ask(const char* source)
+{
+    char format[MESSAGE_SIZE] = {};
+    char text[MESSAGE_SIZE] = {};
+    LoadStringA(owner_->GetResInstance(), IDS_CONVERT_QUESTION, format, sizeof format);
+    snprintf(text, sizeof text, format, source);
+    return ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The platform's save dialog in the source's folder, with its own overwrite
+// question; the source itself, and a name the .ivr file cannot hold, are
+// refused as the target before anything is written.
+bool CGreetingConversion::ChooseTarget(const char* source, char* target, WORD* tag)
+{
+    HINSTANCE instance = owner_->GetResInstance();
+    char title[TEXT_SIZE] = {};
+    char filter[TEXT_SIZE] = {};
+    char folder[TEXT_SIZE] = {};
+    LoadStringA(instance, IDS_CONVERT_SAVE_TITLE, title, sizeof title);
+    LoadStringA(instance, IDS_CONVERT_FILTER, filter, sizeof filter - 1);
+    for (char* c = filter; *c; ++c) {
+        if (*c == '|')
+            *c = '\0';
+    }
+    GetDirPart(source, folder, sizeof folder);
+    DefaultTargetName(source, target);
+
+    for (;;) {
+        OPENFILENAMEA dialog = {};
+        dialog.lStructSize = sizeof dialog;
+        dialog.hwndOwner = owner_->GetHwnd();
+        dialog.lpstrFilter = filter;
+        dialog.nFilterIndex = 1;
+        dialog.lpstrFile = target;
+        dialog.nMaxFile = TEXT_SIZE - 1;
+        dialog.lpstrInitialDir = folder[0] ? folder : nullptr;
+        dialog.lpstrTitle = title;
+        dialog.lpstrDefExt = TARGET_EXTENSION;
+        dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+        if (!GetSaveFileNameA(&dialog))
+            return false;
+        if (SamePath(source, target)) {
+            ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
+            continue;
+        }
+        if (nameFits_ && !nameFits_(target))
+            continue;
+        DWORD index = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= 4 ? dialog.nFilterIndex : 1;
+        *tag = FILTER_TAGS[index - 1];
+        return true;
+    }
+}
+
+// The conversion runs on its own thread; the main window stays painted and
+// is kept from starting another command meanwhile.
+DWORD CGreetingConversion::Convert(const char* source, const char* target, WORD tag)
+{
+    CConversionThread job(source, target, tag);
+    if (!job.Start())
+        return GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    HWND owner = owner_->GetHwnd();
+    EnableWindow(owner, FALSE);
+    bool ended = WaitPumping(job.GetHandle(), PROGRESS_DELAY_MS);
+    EnableWindow(owner, TRUE);
+    if (!ended) {
+        CConvertProgressDialog progress(owner_->GetResInstance(), owner_, &job, source);
+        progress.Run();
+    }
+    WaitForSingleObject(job.GetHandle(), INFINITE);
+    return job.GetResult();
+}
+
+// Waits for the thread while the windows of this thread get their messages.
+bool CGreetingConversion::WaitPumping(HANDLE thread, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs)
+            return false;
+        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - spent, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0)
+            return true;
+        if (wait != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage((int)msg.wParam);  // for the loop that owns it
+                return false;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}

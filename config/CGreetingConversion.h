@@ -1,0 +1,37 @@
+// What follows when a chosen greeting is refused for its format: an offer to
+// convert it, a save dialog for the new file and one of the four formats, and
+// the conversion itself on a thread of its own, with a progress window when
+// it takes longer than a moment. Used by the main dialog's ChooseGreeting.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+class CBaseDialog;
+class CVoiceFile;
+
+class CGreetingConversion {
+public:
+    // nameFits: whether a greeting of that name can be kept, telling the
+    // operator why not; a target it refuses brings the save dialog back.
+    CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits);
+    virtual ~CGreetingConversion();
+    CGreetingConversion(const CGreetingConversion&) = delete;
+    CGreetingConversion& operator=(const CGreetingConversion&) = delete;
+
+    // Offers to convert a file whose format was refused (last error 6).
+    // True when the operator converted it: fileName (TEXT_SIZE bytes) then
+    // holds the new file. False when there was nothing to offer, the operator
+    // declined or cancelled, or the conversion failed (already reported).
+    bool Offer(const CVoiceFile& refused, char* fileName);
+
+private:
+    bool Ask(const char* source);
+    bool ChooseTarget(const char* source, char* target, WORD* tag);
+    DWORD Convert(const char* source, const char* target, WORD tag);
+    bool WaitPumping(HANDLE thread, DWORD timeoutMs);
+    void ShowText(UINT stringId, const char* name, UINT flags);
+
+    CBaseDialog* owner_;
+    std::function<bool(const char*)> nameFits_;
+};

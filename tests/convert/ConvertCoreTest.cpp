@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <stdio.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "audio/CAcmConvert.h"
+#include "audio/CGreetingConverter.h"
+#include "audio/CVoiceFile.h"
+#include "common/G711Reference.h"
+#include "common/FileBytes.h"
+#include "common/TestUtil.h"
+#include "common/WavBytes.h"
+#include "convert/ConvertFiles.h"
+#include "convert/SignalMeasure.h"
+
+namespace {
+
+const WORD TARGET_TAGS[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW, WAVE_FORMAT_GSM610};
+const int SAMPLES_PER_STEP = 160;  // 20 ms at 8000 Hz
+
+// What the player makes of a converted file: its format check, then its own
+// decoder (CAcmConvert, one second at a time) over the whole data.
+struct Played {
+    bool accepted = false;
+    WORD tag = 0;
+    DWORD dataOffset = 0;
+    std::vector<short> pcm;
+    std::vector<BYTE> coded;
+};
+
+Played Play(const std::string& path)
+{
+    Played played;
+    CVoiceFile voice(path.c_str());
+    played.accepted = voice.Open();
+    if (!played.accepted)
+        return played;
+    played.tag = voice.GetHeader().formatTag;
+    DWORD offset = voice.GetDataOffset();
+    played.dataOffset = offset;
+    DWORD size = voice.GetHeader().dataSize;
+    voice.Close();
+    std::string bytes = ReadFileBytes(path);
+    if (bytes.size() < (size_t)offset + size)
+        return played;
+    played.coded.assign(bytes.begin() + offset, bytes.begin() + offset + size);
+
+    CAcmConvert acm;
+    if (!acm.SetFormats(played.tag, WAVE_FORMAT_PCM, 8000))
+        return played;
+    std::vector<BYTE> out(acm.GetDestLength());
+    for (DWORD at = 0; at < size; at += acm.GetSourceLength()) {
+        DWORD n = size - at < acm.GetSourceLength() ? size - at : acm.GetSourceLength();
+        ConvertBlock block = {out.data(), (DWORD)out.size(), played.coded.data() + at, n};
+        if (!acm.Convert(&block))
+            break;
+        const short* s = reinterpret_cast<const short*>(out.data());
+        played.pcm.insert(played.pcm.end(), s, s + block.outputLength / 2);
+    }
+    acm.Close();
+    return played;
+}
+
+DWORD Convert(const std::string& source, const std::string& target, WORD tag,
+              const std::atomic<bool>* cancel = nullptr)
+{
+    CGreetingConverter converter;
+    return converter.Convert(source.c_str(), target.c_str(), tag, cancel, nullptr);
+}
+
+} // namespace
+
+// Every input kind into every output: the program's own check accepts the
+// result, its decoder plays all of it, and the length is the input's to
+// within one 20 ms step: for ADPCM, GSM and MPEG the length its fact chunk
+// states (ffmpeg counts the MPEG encoder's delay and padding in it).
+TEST(GreetingConverter, EveryKindIntoEveryFormat)
+{
+    struct Row {
+        const char* file;
+        double seconds;
+        bool optional;  // decoded only where a codec is installed
+    } rows[] = {
+        {"conv_u8_22050_1.wav", 2.5, false},      {"conv_s16_44100_2.wav", 2.5, false},
+        {"conv_s24_48000_2.wav", 2.5, false},     {"conv_s32_96000_1.wav", 2.5, false},
+        {"conv_f32_44100_2.wav", 2.5, false},     {"conv_f64_16000_1.wav", 2.5, false},
+        {"conv_s16_48000_6.wav", 2.5, false},     {"conv_alaw_22050_1.wav", 2.5, false},
+        {"conv_ulaw_11025_2.wav", 2.5, false},    {"conv_ima_8000_1.wav", 2.5, false},
+        {"conv_msadpcm_22050_1.wav", 2.5, false}, {"conv_gsm_8000_1.wav", 2.5, false},
+        {"conv_mp3_44100_2.wav", 2.5251, true},   {"conv_u8_11025_1_long.wav", 660, false},
+    };
+    TempDir dir("convert_kinds");
+    for (const Row& row : rows) {
+        std::string source = FixturePath(row.file);
+        if (CGreetingConverter::Probe(source.c_str()) != 0) {
+            EXPECT_TRUE(row.optional) << row.file << " is not decodable";
+            printf("[ note ] %s: no codec installed, not converted\n", row.file);
+            continue;
+        }
+        for (WORD tag : TARGET_TAGS) {
+            std::string target = dir.File("out.wav");
+            ASSERT_EQ(Convert(source, target, tag), 0u) << row.file << " to tag " << tag;
+            Played played = Play(target);
+            ASSERT_TRUE(played.accepted) << row.file << " to tag " << tag;
+            EXPECT_EQ(played.tag, tag) << row.file;
+            // The layouts sox writes: fmt 16 for PCM, 18 and a fact chunk for G.711, 20 and fact for GSM.
+            EXPECT_EQ(played.dataOffset, tag == WAVE_FORMAT_PCM ? 44u : tag == WAVE_FORMAT_GSM610 ? 60u : 58u);
+            long want = (long)(row.seconds * 8000 + 0.5);
+            EXPECT_NEAR((long)played.pcm.size(), want, SAMPLES_PER_STEP) << row.file << " to tag " << tag;
+        }
+    }
+}
+
+// Band energies of Russian speech against sox's own conversion; the level of
+// a 1 kHz tone; the alias of a 6 kHz tone above the new Nyquist limit.
+TEST(GreetingConverterQuality, SpeechBandsMatchSox)
+{
+    TempDir dir("convert_speech");
+    for (const char* name : {"conv_speech_44100_s16", "conv_speech_48000_s24"}) {
+        std::string target = dir.File("speech.wav");
+        ASSERT_EQ(Convert(FixturePath((std::string(name) + ".wav").c_str()), target, WAVE_FORMAT_PCM), 0u);
+        std::vector<short> ours = Play(target).pcm;
+        std::vector<short> sox = SamplesOf(ReadFileBytes(FixturePath((std::string(name) + ".ref.s16le").c_str())));
+        ASSERT_FALSE(sox.empty());
+        EXPECT_NEAR((double)ours.size(), (double)sox.size(), SAMPLES_PER_STEP) << name;
+        printf("[ figure ] %s: %zu samples, sox %zu; sample for sample %.1f dB SNR against sox\n", name,
+               ours.size(), sox.size(), SnrDb(sox, ours));
+        for (double low = 500; low < 3500; low += 500) {
+            double diff = BandEnergyDb(ours, low, low + 500) - BandEnergyDb(sox, low, low + 500);
+            printf("[ figure ] %s band %.0f-%.0f Hz: %+.3f dB against sox\n", name, low, low + 500, diff);
+            EXPECT_NEAR(diff, 0.0, 1.0) << name << " band " << low;
+        }
+    }
+}
+
+TEST(GreetingConverterQuality, ToneKeepsItsLevelAndAliasIsGone)
+{
+    TempDir dir("convert_tones");
+    std::string target = dir.File("tone.wav");
+    ASSERT_EQ(Convert(FixturePath("conv_tone1k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
+    double level = ToneLevelDb(Play(target).pcm, 1000);
+    const double input = 20 * log10(0.5);  // sox wrote it at half scale
+    printf("[ figure ] 1 kHz tone: %.3f dBFS in, %.3f dBFS out\n", input, level);
+    EXPECT_NEAR(level, input, 0.5);
+
+    ASSERT_EQ(Convert(FixturePath("conv_tone6k_44100.wav"), target, WAVE_FORMAT_PCM), 0u);
+    double alias = ToneLevelDb(Play(target).pcm, 2000);
+    printf("[ figure ] 6 kHz tone at 44.1 kHz: its 2 kHz alias %.1f dB under the 1 kHz tone\n", level - alias);
+    EXPECT_GE(level - alias, 60.0);
+}
+
+TEST(GreetingConverterQuality, DecodingOnlyMatchesFfmpeg)
+{
+    TempDir dir("convert_ima");
+    std::string target = dir.File("ima.wav");
+    ASSERT_EQ(Convert(FixturePath("conv_ima_8000_1.wav"), target, WAVE_FORMAT_PCM), 0u);
+    std::vector<short> ffmpeg = SamplesOf(FixtureBytes("conv_ima_8000_1.s16le"));
+    double snr = SnrDb(ffmpeg, Play(target).pcm);
+    printf("[ figure ] IMA ADPCM decoded against ffmpeg: SNR %.1f dB\n", snr);
+    EXPECT_GE(snr, 40.0);
+}
+
+// A-law and µ-law decode (ITU) to within their quantisation of the PCM
+// output; the GSM output decodes (Wine's decoder is bit-exact with ffmpeg's)
+// as well as what sox's encoder and ffmpeg's decoder make of the same PCM.
+TEST(GreetingConverterQuality, EncodersMatchIndependentReferences)
+{
+    TempDir dir("convert_coders");
+    std::string source = FixturePath("conv_speech_8000.wav");
+    ASSERT_EQ(Convert(source, dir.File("pcm.wav"), WAVE_FORMAT_PCM), 0u);
+    std::vector<short> pcm = Play(dir.File("pcm.wav")).pcm;
+    ASSERT_FALSE(pcm.empty());
+
+    struct Row {
+        WORD tag;
+        short (*decode)(BYTE);
+    } rows[] = {{WAVE_FORMAT_ALAW, AlawToLinear}, {WAVE_FORMAT_MULAW, UlawToLinear}};
+    for (const Row& row : rows) {
+        ASSERT_EQ(Convert(source, dir.File("g711.wav"), row.tag), 0u);
+        Played played = Play(dir.File("g711.wav"));
+        ASSERT_EQ(played.coded.size(), pcm.size()) << "tag " << row.tag;
+        int worst = 0;
+        for (size_t i = 0; i < pcm.size(); ++i) {
+            int error = abs(row.decode(played.coded[i]) - pcm[i]);
+            // Half the widest step of the segment holding the sample.
+            int allowed = 16 + abs(pcm[i]) / 16;
+            if (error > allowed)
+                ADD_FAILURE() << "tag " << row.tag << " sample " << i << ": " << pcm[i] << " decodes to "
+                              << row.decode(played.coded[i]);
+            worst = error > worst ? error : worst;
+            if (HasFailure())
+                break;
+        }
+        printf("[ figure ] tag %u: largest G.711 error %d\n", row.tag, worst);
+    }
+
+    ASSERT_EQ(Convert(source, dir.File("gsm.wav"), WAVE_FORMAT_GSM610), 0u);
+    double ours = SnrDb(pcm, Play(dir.File("gsm.wav")).pcm);
+    double reference = SnrDb(pcm, SamplesOf(FixtureBytes("conv_speech_8000.gsm.s16le")));
+    printf("[ figure ] GSM 6.10: SNR %.2f dB, sox and ffmpeg %.2f dB\n", ours, reference);
+    EXPECT_GE(ours, reference - 1.0);
+}
+
+// Headers no tool writes: each is refused with an error, nothing crashes,
+// hangs or reads past the end, and no output is left.
+TEST(GreetingConverterRobustness, HostileHeadersAreRefused)
+{
+    std::string pcm = PcmFmt();
+    std::string extensibleShort = PcmFmt();
+    PutLe16(&extensibleShort, 0, WAVE_FORMAT_EXTENSIBLE);
+    std::string noChannels = PcmFmt();
+    PutLe16(&noChannels, 2, 0);
+    std::string noAlign = PcmFmt();
+    PutLe16(&noAlign, 12, 0);
+    std::string unknownTag = PcmFmt();
+    PutLe16(&unknownTag, 0, 0x7777);
+    std::string samples(64, '\x10');
+    struct Row {
+        const char* what;
+        std::string bytes;
+    } rows[] = {
+        {"shorter than a header", "RIFF\x10\0\0\0WAVE"},
+        {"fmt body stated beyond the end", Wav(pcm, Chunk("data", samples)).substr(0, 36)},
+        {"fmt body of 8 bytes", Wav(pcm.substr(0, 8), Chunk("data", samples))},
+        {"no channels", Wav(noChannels, Chunk("data", samples))},
+        {"block align 0", Wav(noAlign, Chunk("data", samples))},
+        {"extensible without its extra bytes", Wav(extensibleShort, Chunk("data", samples))},
+        {"a tag no codec knows", Wav(unknownTag, Chunk("data", samples))},
+        {"no data chunk", Wav(pcm, Chunk("LIST", samples))},
+        {"a chunk stated as 4 GB", Wav(pcm, RawChunk("junk", 0xFFFFFFF0u, samples))},
+    };
+    TempDir dir("convert_hostile");
+    for (const Row& row : rows) {
+        std::string source = dir.File("hostile.wav");
+        ASSERT_TRUE(WriteFileBytes(source, row.bytes));
+        EXPECT_NE(CGreetingConverter::Probe(source.c_str()), 0u) << row.what;
+        EXPECT_NE(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), 0u) << row.what;
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << row.what << ": something was left behind";
+    }
+}
+
+TEST(GreetingConverterRobustness, MoreThanFourGigabytesOfDataIsRefused)
+{
+    TempDir dir("convert_huge");
+    std::string source = dir.File("huge.wav");
+    if (!WriteSparseWav(source, PcmFmt(), 0xFFFFFFFFu, 0x120000000ULL))  // 4.5 GB
+        GTEST_SKIP() << "this file system cannot hold a 4.5 GB file";
+    EXPECT_EQ(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), (DWORD)ERROR_FILE_TOO_LARGE);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+}
+
+// A read-only target, a target another program holds open, and a cancelled
+// conversion: the old file stays as it was and no temporary is left.
+TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
+{
+    TempDir dir("convert_faults");
+    std::string source = FixturePath("conv_s16_44100_2.wav");
+    std::string target = dir.File("greeting.wav");
+    const std::string old = "old greeting";
+
+    ASSERT_TRUE(WriteFileBytes(target, old));
+    // One converter for all: what a failure leaves must go at once, not with it.
+    CGreetingConverter converter;
+    auto Convert = [&](const std::string& from, const std::string& to, WORD tag,
+                       const std::atomic<bool>* cancel = nullptr) {
+        return converter.Convert(from.c_str(), to.c_str(), tag, cancel, nullptr);
+    };
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Convert(source, target, WAVE_FORMAT_PCM), (DWORD)ERROR_ACCESS_DENIED);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+
+    {
+        HANDLE lock = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        DWORD code = Convert(source, target, WAVE_FORMAT_ALAW);
+        CloseHandle(lock);
+        EXPECT_NE(code, 0u) << "a target held open without sharing was replaced";
+    }
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+
+    std::atomic<bool> cancel(true);
+    EXPECT_EQ(Convert(source, target, WAVE_FORMAT_GSM610, &cancel), (DWORD)ERROR_CANCELLED);
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+}
