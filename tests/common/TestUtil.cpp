@@ -121,3 +121,11 @@ std::string FixtureBytes(const char* name)
     EXPECT_FALSE(bytes.empty()) << "fixture " << name << " is missing";
     return bytes;
 }
+
+std::string BuiltProgramPath(const char* name)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path = self;
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}

@@ -26,6 +26,9 @@ std::string ItemText(HWND dialog, int id);
 // The system's own text for an error code, asked of the system directly.
 std::string SystemErrorText(DWORD code);
 
+// A program of the build (Orlenta.exe, ...), which lies beside the test executables.
+std::string BuiltProgramPath(const char* name);
+
 // An environment value set by scripts/wine-run (ORLENTA_FIXTURES, ORLENTA_TMP, ...).
 std::string EnvPath(const char* name);
 

@@ -26,18 +26,10 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-std::string ProgramPath()
-{
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path = self;
-    return path.substr(0, path.find_last_of('\\') + 1) + "Orlenta.exe";
-}
-
 // Starts the program, closes its main window as soon as it shows; the exit code.
 DWORD RunAndClose(const std::string& arguments)
 {
-    std::string program = ProgramPath();
+    std::string program = BuiltProgramPath("Orlenta.exe");
     ChildProcess child(program.c_str(), "\"" + program + "\"" + arguments);
     if (!child.Started()) {
         ADD_FAILURE() << "cannot start " << program << ": " << child.StartError();
@@ -61,12 +53,12 @@ DWORD RunAndClose(const std::string& arguments)
 
 TEST(StartUp, ClosingRightAfterStartEndsWithExitCodeZero)
 {
-    ASSERT_NE(GetFileAttributesA(ProgramPath().c_str()), INVALID_FILE_ATTRIBUTES) << "build the Orlenta target";
+    ASSERT_NE(GetFileAttributesA(BuiltProgramPath("Orlenta.exe").c_str()), INVALID_FILE_ATTRIBUTES) << "build the Orlenta target";
     EXPECT_EQ(RunAndClose(""), 0u);
 }
 
 TEST(StartUp, ArgumentsChangeNothing)
 {
-    ASSERT_NE(GetFileAttributesA(ProgramPath().c_str()), INVALID_FILE_ATTRIBUTES) << "build the Orlenta target";
+    ASSERT_NE(GetFileAttributesA(BuiltProgramPath("Orlenta.exe").c_str()), INVALID_FILE_ATTRIBUTES) << "build the Orlenta target";
     EXPECT_EQ(RunAndClose(" /open menu.ivr --help 42"), 0u);
 }

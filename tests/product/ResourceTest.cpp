@@ -8,26 +8,18 @@
 #include <string>
 
 #include "Version.h"
+#include "common/TestUtil.h"
 #include "res/resource.h"
 
 namespace {
-
-// Orlenta.exe is built beside this test executable.
-std::string ProgramPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\') + 1) + "Orlenta.exe";
-}
 
 class ProgramResources : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        module_ = LoadLibraryExA(ProgramPath().c_str(), nullptr,
+        module_ = LoadLibraryExA(BuiltProgramPath("Orlenta.exe").c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module_, nullptr) << ProgramPath() << " error " << GetLastError();
+        ASSERT_NE(module_, nullptr) << BuiltProgramPath("Orlenta.exe") << " error " << GetLastError();
     }
     void TearDown() override
     {
@@ -89,7 +81,7 @@ TEST_F(ProgramResources, IconHasEverySizeWindowsAsksFor)
 
 TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion)
 {
-    std::string path = ProgramPath();
+    std::string path = BuiltProgramPath("Orlenta.exe");
     DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
     ASSERT_GT(size, 0u) << "error " << GetLastError();
     std::string block(size, '\0');
