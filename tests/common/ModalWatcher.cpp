@@ -5,10 +5,10 @@
 
 namespace {
 
-const int kMessageTextId = 0xFFFF;
-const int kMessageIconId = 1088;
-const int kFileNameId = 1148;
-const DWORD kStopGraceMs = 5000;
+const int MESSAGE_TEXT_ID = 0xFFFF;
+const int MESSAGE_ICON_ID = 1088;
+const int FILE_NAME_ID = 1148;
+const DWORD STOP_GRACE_MS = 5000;
 
 struct Search {
     DWORD pid;
@@ -38,7 +38,7 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
     // The program's own dialogs (their labels also carry id 0xFFFF) are not boxes to answer.
     if (reinterpret_cast<DLGPROC>(GetWindowLongPtrA(hwnd, DWLP_DLGPROC)) == CBaseDialog::DialogProc)
         return TRUE;
-    if (GetDlgItem(hwnd, kMessageTextId) || GetDlgItem(hwnd, kFileNameId)) {
+    if (GetDlgItem(hwnd, MESSAGE_TEXT_ID) || GetDlgItem(hwnd, FILE_NAME_ID)) {
         search->found = hwnd;
         return FALSE;
     }
@@ -69,7 +69,7 @@ BOOL CALLBACK FindFileEdit(HWND hwnd, LPARAM param)
 {
     char cls[32] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Edit") == 0 && GetDlgCtrlID(hwnd) == kFileNameId) {
+    if (lstrcmpiA(cls, "Edit") == 0 && GetDlgCtrlID(hwnd) == FILE_NAME_ID) {
         *reinterpret_cast<HWND*>(param) = hwnd;
         return FALSE;
     }
@@ -88,7 +88,7 @@ ModalWatcher::~ModalWatcher()
 {
     stop_ = true;
     // The thread may be answering a box of the test thread: keep pumping. It
-    // ends by itself, at the latest kStopGraceMs after being told to stop.
+    // ends by itself, at the latest STOP_GRACE_MS after being told to stop.
     while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
         PumpMessages();
     CloseHandle(thread_);
@@ -154,7 +154,7 @@ void ModalWatcher::TypeFileName(HWND dialog, const std::string& path)
     HWND edit = nullptr;
     EnumChildWindows(dialog, FindFileEdit, (LPARAM)&edit);
     if (!edit)
-        edit = GetDlgItem(dialog, kFileNameId);
+        edit = GetDlgItem(dialog, FILE_NAME_ID);
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)path.c_str());
 }
 
@@ -179,7 +179,7 @@ void ModalWatcher::Run()
         // so that one that never comes cannot hang the test.
         if (stop_ && !stopSeen)
             stopSeen = GetTickCount();
-        if (stopSeen && GetTickCount() - stopSeen > kStopGraceMs)
+        if (stopSeen && GetTickCount() - stopSeen > STOP_GRACE_MS)
             break;
         HWND dialog = FindNewDialog();
         if (!dialog) {
@@ -195,11 +195,11 @@ void ModalWatcher::Run()
             Sleep(10);
 
         SeenDialog seen;
-        seen.kind = GetDlgItem(dialog, kFileNameId) ? SeenDialog::FileDialog : SeenDialog::MessageBox;
+        seen.kind = GetDlgItem(dialog, FILE_NAME_ID) ? SeenDialog::FileDialog : SeenDialog::MessageBox;
         seen.caption = WindowText(dialog);
         if (seen.kind == SeenDialog::MessageBox) {
-            seen.text = ItemText(dialog, kMessageTextId);
-            seen.hasIcon = GetDlgItem(dialog, kMessageIconId) != nullptr;
+            seen.text = ItemText(dialog, MESSAGE_TEXT_ID);
+            seen.hasIcon = GetDlgItem(dialog, MESSAGE_ICON_ID) != nullptr;
             ButtonSearch search = {-1, nullptr, &seen.buttons};
             EnumChildWindows(dialog, FindButtons, (LPARAM)&search);
         }

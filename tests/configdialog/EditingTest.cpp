@@ -11,8 +11,8 @@ using MainDialogEditing = ConfigDialogFixture;
 using MainDialogWaitTime = ConfigDialogFixture;
 using MainDialogSelection = ConfigDialogFixture;
 
-const int kDefaultRow = 12;
-const int kBusyRow = 13;
+const int DEFAULT_ROW = 12;
+const int BUSY_ROW = 13;
 
 bool SetClipboardText(const char* text)
 {
@@ -43,7 +43,7 @@ TEST_F(MainDialogStart, ShowsTheDefaultConfiguration)
                               "По умолчанию", "Абонент занят"};
     for (int row = 0; row < 14; ++row) {
         EXPECT_EQ(Command(row), Ansi(labels[row])) << row;
-        EXPECT_EQ(Action(row), ActionName(row == kDefaultRow ? ACTION_DISCONNECT : ACTION_NONE)) << row;
+        EXPECT_EQ(Action(row), ActionName(row == DEFAULT_ROW ? ACTION_DISCONNECT : ACTION_NONE)) << row;
         EXPECT_EQ(Param(row), "") << row;
     }
     EXPECT_EQ(ui->Text(IDC_WAIT_TIME), "10");
@@ -99,7 +99,7 @@ TEST_F(MainDialogStart, ControlsAreSetUpAsTheDialogNeedsThem)
 
 TEST_F(MainDialogEditing, DefaultRowShowsDisconnectWithTheParameterDisabled)
 {
-    ui->SelectRow(IDC_COMMANDS, kDefaultRow);
+    ui->SelectRow(IDC_COMMANDS, DEFAULT_ROW);
     EXPECT_EQ(ui->ComboSelection(IDC_ACTION), ACTION_DISCONNECT);
     EXPECT_FALSE(ui->Enabled(IDC_PARAMETER));
     // Looking at a row changes nothing.
@@ -115,7 +115,7 @@ TEST_F(MainDialogEditing, ChoosingDialEnablesTheParameterAndMarksTheChange)
     EXPECT_TRUE(SaveEnabled());
     // The other rows keep theirs.
     EXPECT_EQ(Action(1), ActionName(ACTION_NONE));
-    EXPECT_EQ(Action(kDefaultRow), ActionName(ACTION_DISCONNECT));
+    EXPECT_EQ(Action(DEFAULT_ROW), ActionName(ACTION_DISCONNECT));
 }
 
 TEST_F(MainDialogEditing, ParameterFieldIsEnabledOnlyForMenuAndDial)
@@ -197,7 +197,7 @@ TEST_F(MainDialogSelection, SelectingARowShowsItsSlot)
     ui->SelectRow(IDC_COMMANDS, 0);
     EXPECT_EQ(ui->ComboSelection(IDC_ACTION), ACTION_DIAL);
     EXPECT_EQ(ui->Text(IDC_PARAMETER), "7");
-    ui->SelectRow(IDC_COMMANDS, kBusyRow);
+    ui->SelectRow(IDC_COMMANDS, BUSY_ROW);
     EXPECT_EQ(ui->ComboSelection(IDC_ACTION), ACTION_NONE);
     EXPECT_EQ(ui->Text(IDC_PARAMETER), "");
     ui->SelectRow(IDC_COMMANDS, 1);
@@ -205,12 +205,12 @@ TEST_F(MainDialogSelection, SelectingARowShowsItsSlot)
     EXPECT_EQ(ui->Text(IDC_PARAMETER), "m1");
     // Showing a slot wrote nothing back.
     EXPECT_EQ(Param(0), "7");
-    EXPECT_EQ(Param(kBusyRow), "");
+    EXPECT_EQ(Param(BUSY_ROW), "");
 }
 
 TEST_F(MainDialogSelection, AClickOnAnEmptyPartOfTheListChangesNoSlot)
 {
-    ui->SelectRow(IDC_COMMANDS, kDefaultRow);
+    ui->SelectRow(IDC_COMMANDS, DEFAULT_ROW);
     ASSERT_FALSE(SaveEnabled());
 
     // A point of the list below its last row.
@@ -234,7 +234,7 @@ TEST_F(MainDialogSelection, AClickOnAnEmptyPartOfTheListChangesNoSlot)
     ui->Type(IDC_PARAMETER, "5");
     EXPECT_TRUE(SaveEnabled());
     for (int row = 0; row < 14; ++row) {
-        EXPECT_EQ(Action(row), ActionName(row == kDefaultRow ? ACTION_DISCONNECT : ACTION_NONE)) << row;
+        EXPECT_EQ(Action(row), ActionName(row == DEFAULT_ROW ? ACTION_DISCONNECT : ACTION_NONE)) << row;
         EXPECT_EQ(Param(row), "") << row;
     }
 }

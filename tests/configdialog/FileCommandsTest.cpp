@@ -5,14 +5,14 @@
 
 namespace {
 
-const char kValidFile[] =
+const char VALID_FILE[] =
     "05   hello.wav\r\n"
     "\r\n"
     "0    dial            100\r\n"
     "5    menu            sales\r\n"
     "-    disconnect\r\n"
     "b    menu            busy\r\n";
-const char kMalformedFile[] = "10           \r\n\r\nx    dial            1\r\n";
+const char MALFORMED_FILE[] = "10           \r\n\r\nx    dial            1\r\n";
 
 class FileCommands : public ConfigDialogFixture {
 protected:
@@ -68,7 +68,7 @@ protected:
 
 TEST_F(FileCommands, OpenShowsTheFileAndTheSelectedRowsNewSlot)
 {
-    std::string path = Write("valid.ivr", kValidFile);
+    std::string path = Write("valid.ivr", VALID_FILE);
     ModalWatcher watcher;
     watcher.ChooseFile(path);
     ui->Click(IDC_OPEN);
@@ -99,7 +99,7 @@ TEST_F(FileCommands, OpenShowsTheFileAndTheSelectedRowsNewSlot)
 TEST_F(FileCommands, AMalformedFileIsRejectedAndTheConfigurationStays)
 {
     MakeChange();
-    std::string bad = Write("malformed.ivr", kMalformedFile);
+    std::string bad = Write("malformed.ivr", MALFORMED_FILE);
     ModalWatcher watcher;
     watcher.ChooseFile(bad);
     watcher.Press(IDOK);
@@ -121,8 +121,8 @@ TEST_F(FileCommands, AMalformedFileIsRejectedAndTheConfigurationStays)
 TEST_F(FileCommands, UnsavedChangesAreAskedAboutOnlyOnceTheNewFileReadWell)
 {
     MakeChange();
-    std::string bad = Write("malformed.ivr", kMalformedFile);
-    std::string good = Write("valid.ivr", kValidFile);
+    std::string bad = Write("malformed.ivr", MALFORMED_FILE);
+    std::string good = Write("valid.ivr", VALID_FILE);
     ModalWatcher watcher;
     watcher.ChooseFile(bad);
     watcher.Press(IDOK);
@@ -141,7 +141,7 @@ TEST_F(FileCommands, UnsavedChangesAreAskedAboutOnlyOnceTheNewFileReadWell)
 TEST_F(FileCommands, CancelAtTheSavePromptOpensNothing)
 {
     MakeChange();
-    std::string good = Write("valid.ivr", kValidFile);
+    std::string good = Write("valid.ivr", VALID_FILE);
     ModalWatcher watcher;
     watcher.ChooseFile(good);
     watcher.Press(IDCANCEL);
@@ -154,7 +154,7 @@ TEST_F(FileCommands, CancelAtTheSavePromptOpensNothing)
 TEST_F(FileCommands, YesAtTheSavePromptSavesANewConfigurationFirst)
 {
     MakeChange();
-    std::string good = Write("valid.ivr", kValidFile);
+    std::string good = Write("valid.ivr", VALID_FILE);
     std::string saved = dir.File("saved.ivr");
     ModalWatcher watcher;
     watcher.ChooseFile(good);
@@ -261,7 +261,7 @@ TEST_F(FileCommands, ASavedMenuReopensShowingExactlyWhatWasSaved)
 
 TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)
 {
-    std::string path = Write("locked.ivr", kValidFile);
+    std::string path = Write("locked.ivr", VALID_FILE);
     ModalWatcher watcher;
     watcher.ChooseFile(path);
     ui->Click(IDC_OPEN);
@@ -273,7 +273,7 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)
     ui->Click(IDC_SAVE);
     ASSERT_EQ(watcher.Seen().size(), 2u);
     EXPECT_EQ(watcher.Seen()[1].kind, SeenDialog::MessageBox);
-    EXPECT_EQ(ReadFileBytes(path), kValidFile);
+    EXPECT_EQ(ReadFileBytes(path), VALID_FILE);
     ExpectChangeKept();
 
     // Closing still asks; Yes tries again, fails again and keeps the dialog open.
@@ -288,6 +288,6 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)
     watcher.Press(IDNO);
     ui->Click(IDOK);
     EXPECT_TRUE(ui->WaitEnded());
-    EXPECT_EQ(ReadFileBytes(path), kValidFile);
+    EXPECT_EQ(ReadFileBytes(path), VALID_FILE);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-const int kNotADialog = 12345;
+const int NOT_A_DIALOG = 12345;
 
 // A dialog on the main template that counts what the framework calls.
 class TestDialog : public CBaseDialog {
@@ -84,7 +84,7 @@ private:
 class TestChild : public TestDialog {
 public:
     TestChild(CWindowObject* parent, HWND window, bool answer)
-        : TestDialog(parent, kNotADialog), window_(window), answer_(answer)
+        : TestDialog(parent, NOT_A_DIALOG), window_(window), answer_(answer)
     {
     }
     HWND GetHwnd() override { return window_; }
@@ -155,7 +155,7 @@ TEST(DialogProc, MessagesBeforeInitDialogReachNoObjectAndAnswerZero)
 TEST(DialogProc, InitDialogIsAnsweredZeroUnlessOnMessageClaimsIt)
 {
     HWND plain = PlainWindow();
-    TestDialog dialog(nullptr, kNotADialog);
+    TestDialog dialog(nullptr, NOT_A_DIALOG);
     dialog.initAnswer = true;
     EXPECT_EQ(CBaseDialog::DialogProc(plain, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&dialog)), 0);
     EXPECT_EQ(dialog.inits, 1);
@@ -175,7 +175,7 @@ TEST(DialogProc, InitDialogIsAnsweredZeroUnlessOnMessageClaimsIt)
 TEST(DialogProc, RefusedCloseAnswersMinusOneAndCallsOnCloseOnce)
 {
     HWND plain = PlainWindow();
-    TestDialog dialog(nullptr, kNotADialog);
+    TestDialog dialog(nullptr, NOT_A_DIALOG);
     CBaseDialog::DialogProc(plain, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&dialog));
     dialog.refuseClose = true;
     EXPECT_EQ(CBaseDialog::DialogProc(plain, WM_CLOSE, 0, 0), -1);
@@ -263,7 +263,7 @@ TEST(ModalDialog, CaptionAndIconCalls)
 
 TEST(DialogModes, AnOtherModeCreatesNoWindow)
 {
-    TestDialog object(nullptr, kNotADialog);
+    TestDialog object(nullptr, NOT_A_DIALOG);
     int before = ThreadWindowCount();
     EXPECT_FALSE(object.Run());
     EXPECT_EQ(ThreadWindowCount(), before);

@@ -29,7 +29,7 @@ struct ReadCase {
     std::vector<SlotWant> slots;  // every other slot must have no action
 };
 
-const std::string kHead = "10   hello.wav\r\n\r\n";
+const std::string HEAD = "10   hello.wav\r\n\r\n";
 // Windows-1251 bytes, kept as they are.
 const std::string GREETING_1251 = Ansi("привет.wav");
 const std::string PARAM_1251 = Ansi("меню");
@@ -90,7 +90,7 @@ TEST(IvrReader, HeaderLine)
     RunCases({
         {"empty file", "", true, 0, "", {}},
         {"number only", "05           \r\n\r\n", true, 5, "", {}},
-        {"example header", kHead, true, 10, "hello.wav", {}},
+        {"example header", HEAD, true, 10, "hello.wav", {}},
         {"three-digit wait", "100   hello.wav\r\n\r\n", true, 100, "hello.wav", {}},
         {"four digits: the first three", "1234  hello.wav\r\n\r\n", true, 123, "hello.wav", {}},
         {"leading blank", " 7   x.wav\r\n\r\n", true, 7, "x.wav", {}},
@@ -110,34 +110,34 @@ TEST(IvrReader, KeyLines)
 {
     RunCases({
         {"the five-line example",
-         kHead + "0    dial            100\r\n5    menu            sales\r\n-    disconnect\r\n", true, 10,
+         HEAD + "0    dial            100\r\n5    menu            sales\r\n-    disconnect\r\n", true, 10,
          "hello.wav", {{0, ACTION_DIAL, "100"}, {5, ACTION_MENU, "sales"}, {12, ACTION_DISCONNECT, ""}}},
         {"every key",
-         kHead + "1    menu            a\r\n*    menu            s\r\n#    dial            h\r\n"
+         HEAD + "1    menu            a\r\n*    menu            s\r\n#    dial            h\r\n"
                  "b    dial            busy\r\nt    menu            tt\r\n",
          true, 10, "hello.wav",
          {{1, ACTION_MENU, "a"}, {10, ACTION_MENU, "s"}, {11, ACTION_DIAL, "h"}, {13, ACTION_DIAL, "busy"},
           {14, ACTION_MENU, "tt"}}},
-        {"no line end at the end", kHead + "0    dial            100", true, 10, "hello.wav", {{0, ACTION_DIAL, "100"}}},
-        {"blanks inside a parameter are lost", kHead + "0    dial            12 34\r\n", true, 10, "hello.wav",
+        {"no line end at the end", HEAD + "0    dial            100", true, 10, "hello.wav", {{0, ACTION_DIAL, "100"}}},
+        {"blanks inside a parameter are lost", HEAD + "0    dial            12 34\r\n", true, 10, "hello.wav",
          {{0, ACTION_DIAL, "1234"}}},
-        {"parameter read 16 wide", kHead + "0    menu            12345678901234567890\r\n", true, 10, "hello.wav",
+        {"parameter read 16 wide", HEAD + "0    menu            12345678901234567890\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, "1234567890123456"}}},
-        {"16 columns, then blanks dropped", kHead + "0    menu            1 2 3 4 5 6 7 8 9\r\n", true, 10,
+        {"16 columns, then blanks dropped", HEAD + "0    menu            1 2 3 4 5 6 7 8 9\r\n", true, 10,
          "hello.wav", {{0, ACTION_MENU, "12345678"}}},
-        {"blanks inside the keyword are dropped", kHead + "0    m e n u         x\r\n", true, 10, "hello.wav",
+        {"blanks inside the keyword are dropped", HEAD + "0    m e n u         x\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, "x"}}},
-        {"keyword anywhere in columns 5-20", kHead + "0          dial      x\r\n", true, 10, "hello.wav",
+        {"keyword anywhere in columns 5-20", HEAD + "0          dial      x\r\n", true, 10, "hello.wav",
          {{0, ACTION_DIAL, "x"}}},
-        {"disconnect inside a longer word", kHead + "0    disconnected\r\n", true, 10, "hello.wav",
+        {"disconnect inside a longer word", HEAD + "0    disconnected\r\n", true, 10, "hello.wav",
          {{0, ACTION_DISCONNECT, ""}}},
-        {"disconnect after other text", kHead + "0    xxdisconnect\r\n", true, 10, "hello.wav",
+        {"disconnect after other text", HEAD + "0    xxdisconnect\r\n", true, 10, "hello.wav",
          {{0, ACTION_DISCONNECT, ""}}},
-        {"disconnect with a parameter", kHead + "0    disconnect      p\r\n", true, 10, "hello.wav",
+        {"disconnect with a parameter", HEAD + "0    disconnect      p\r\n", true, 10, "hello.wav",
          {{0, ACTION_DISCONNECT, "p"}}},
-        {"1251 parameter kept", kHead + "0    menu            " + PARAM_1251 + "\r\n", true, 10, "hello.wav",
+        {"1251 parameter kept", HEAD + "0    menu            " + PARAM_1251 + "\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, PARAM_1251.c_str()}}},
-        {"a line with a zero first byte is skipped", kHead + std::string("\0junk\r\n", 7) + "0    dial            1\r\n",
+        {"a line with a zero first byte is skipped", HEAD + std::string("\0junk\r\n", 7) + "0    dial            1\r\n",
          true, 10, "hello.wav", {{0, ACTION_DIAL, "1"}}},
     });
 }
@@ -146,41 +146,41 @@ TEST(IvrReader, RepeatedKeysTheLastRecognisedLineDecides)
 {
     RunCases({
         {"menu then dial",
-         kHead + "0    menu            a\r\n0    dial            b\r\n", true, 10, "hello.wav",
+         HEAD + "0    menu            a\r\n0    dial            b\r\n", true, 10, "hello.wav",
          {{0, ACTION_DIAL, "b"}}},
         {"unknown keyword keeps the action, its parameter replaces that action's text",
-         kHead + "0    dial            100\r\n0    call            200\r\n", true, 10, "hello.wav",
+         HEAD + "0    dial            100\r\n0    call            200\r\n", true, 10, "hello.wav",
          {{0, ACTION_DIAL, "200"}}},
         {"unknown keyword with an empty parameter empties the text",
-         kHead + "0    dial            100\r\n0    call\r\n", true, 10, "hello.wav", {{0, ACTION_DIAL, ""}}},
+         HEAD + "0    dial            100\r\n0    call\r\n", true, 10, "hello.wav", {{0, ACTION_DIAL, ""}}},
     });
 
     // The text of the earlier action stays with it.
     VoiceMenuConfig config;
-    ASSERT_TRUE(ReadBytes(kHead + "0    menu            a\r\n0    dial            b\r\n", &config));
+    ASSERT_TRUE(ReadBytes(HEAD + "0    menu            a\r\n0    dial            b\r\n", &config));
     EXPECT_STREQ(config.slots[0].paramText[ACTION_MENU], "a");
 }
 
 TEST(IvrReader, FormatErrors)
 {
     RunCases({
-        {"capital keyword", kHead + "0    MENU            x\r\n", false, 0, "", {}},
-        {"capital initial", kHead + "0    Menu            x\r\n", false, 0, "", {}},
-        {"unknown keyword without an earlier action", kHead + "0    call            5\r\n", false, 0, "", {}},
-        {"key alone", kHead + "0\r\n", false, 0, "", {}},
-        {"unknown key character", kHead + "x    menu            a\r\n", false, 0, "", {}},
-        {"line beginning with a blank", kHead + " 0    menu            a\r\n", false, 0, "", {}},
-        {"empty line after line 2", kHead + "\r\n0    menu            a\r\n", false, 0, "", {}},
-        {"empty line at the end", kHead + "0    menu            a\r\n\r\n", false, 0, "", {}},
-        {"keyword beyond column 20", kHead + "0                    menu\r\n", false, 0, "", {}},
-        {"keyword cut by column 21", kHead + "0               disconnect\r\n", false, 0, "", {}},
+        {"capital keyword", HEAD + "0    MENU            x\r\n", false, 0, "", {}},
+        {"capital initial", HEAD + "0    Menu            x\r\n", false, 0, "", {}},
+        {"unknown keyword without an earlier action", HEAD + "0    call            5\r\n", false, 0, "", {}},
+        {"key alone", HEAD + "0\r\n", false, 0, "", {}},
+        {"unknown key character", HEAD + "x    menu            a\r\n", false, 0, "", {}},
+        {"line beginning with a blank", HEAD + " 0    menu            a\r\n", false, 0, "", {}},
+        {"empty line after line 2", HEAD + "\r\n0    menu            a\r\n", false, 0, "", {}},
+        {"empty line at the end", HEAD + "0    menu            a\r\n\r\n", false, 0, "", {}},
+        {"keyword beyond column 20", HEAD + "0                    menu\r\n", false, 0, "", {}},
+        {"keyword cut by column 21", HEAD + "0               disconnect\r\n", false, 0, "", {}},
     });
 }
 
 TEST(IvrReader, FailedReadLeavesTheRecordFilledUpToTheLineThatFailed)
 {
     VoiceMenuConfig config;
-    EXPECT_FALSE(ReadBytes(kHead + "0    dial            1\r\nx\r\n5    menu            m\r\n", &config));
+    EXPECT_FALSE(ReadBytes(HEAD + "0    dial            1\r\nx\r\n5    menu            m\r\n", &config));
     EXPECT_EQ(config.waitSeconds, 10);
     EXPECT_STREQ(config.greeting, "hello.wav");
     EXPECT_EQ(config.slots[0].action, ACTION_DIAL);
@@ -197,13 +197,13 @@ TEST(IvrReader, LongLinesAreReadIn254CharacterPieces)
     };
     const std::string menu = "0    menu            abc";
     RunCases({
-        {"253 characters and the line end", kHead + lineOf(menu, 253) + "\r\n", true, 10, "hello.wav",
+        {"253 characters and the line end", HEAD + lineOf(menu, 253) + "\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, "abc"}}},
-        {"254 characters: the line end comes alone", kHead + lineOf(menu, 254) + "\r\n", false, 0, "", {}},
+        {"254 characters: the line end comes alone", HEAD + lineOf(menu, 254) + "\r\n", false, 0, "", {}},
         {"tail with a key character is a line of its own",
-         kHead + lineOf(menu, 254) + "1    dial            42\r\n", true, 10, "hello.wav",
+         HEAD + lineOf(menu, 254) + "1    dial            42\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, "abc"}, {1, ACTION_DIAL, "42"}}},
-        {"tail without a key character fails", kHead + lineOf(menu, 254) + "xyz\r\n", false, 0, "", {}},
+        {"tail without a key character fails", HEAD + lineOf(menu, 254) + "xyz\r\n", false, 0, "", {}},
         {"long header: its tail is line 2",
          lineOf("10   hello.wav", 254) + "anything\r\n0    menu            a\r\n", true, 10, "hello.wav",
          {{0, ACTION_MENU, "a"}}},
@@ -266,12 +266,12 @@ TEST(IvrRoundTrip, TLineIsReadButNotSavedAgain)
 {
     TempDir dir("ivr-tline");
     std::string path = dir.File("menu.ivr");
-    ASSERT_TRUE(WriteFileBytes(path, kHead + "t    menu            x\n-    disconnect\n"));
+    ASSERT_TRUE(WriteFileBytes(path, HEAD + "t    menu            x\n-    disconnect\n"));
     VoiceMenuConfig config;
     ASSERT_TRUE(ReadIvrFile(path.c_str(), &config));
     EXPECT_EQ(config.slots[SLOT_T].action, ACTION_MENU);
     ASSERT_TRUE(WriteIvrFile(path.c_str(), &config));
-    EXPECT_EQ(ReadFileBytes(path), kHead + "-    disconnect\r\n");
+    EXPECT_EQ(ReadFileBytes(path), HEAD + "-    disconnect\r\n");
 }
 
 TEST(IvrRoundTrip, DefaultsReadBack)

@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kOldContent[] = "07   old.wav\r\n\r\n1    menu            keep\r\n";
+const char OLD_CONTENT[] = "07   old.wav\r\n\r\n1    menu            keep\r\n";
 
 VoiceMenuConfig NewConfig()
 {
@@ -41,8 +41,8 @@ void ExpectOneReport(const ModalWatcher& watcher, const char* contextUtf8)
     EXPECT_EQ(seen[0].buttons.size(), 1u);
 }
 
-const char kCreate[] = "Ошибка при создании конфигурационного файла";
-const char kReplace[] = "Ошибка при перезаписи конфигурационного файла";
+const char CREATE_CONTEXT[] = "Ошибка при создании конфигурационного файла";
+const char REPLACE_CONTEXT[] = "Ошибка при перезаписи конфигурационного файла";
 
 // Unix path of a Z:\ path (Wine maps the Unix root to Z:).
 std::string UnixPath(const std::string& path)
@@ -102,7 +102,7 @@ TEST(IvrSaveFaults, TargetFolderMissing)
     ModalWatcher watcher;
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
-    ExpectOneReport(watcher, kCreate);
+    ExpectOneReport(watcher, CREATE_CONTEXT);
     EXPECT_TRUE(ListFiles(dir.Path()).empty());
 }
 
@@ -111,22 +111,22 @@ TEST(IvrSaveFaults, FolderStandingAtTheTargetName)
     TempDir dir("ivr-dirtarget");
     std::string path = dir.File("menu.ivr");
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(path + "\\inside.txt", kOldContent));
+    ASSERT_TRUE(WriteFileBytes(path + "\\inside.txt", OLD_CONTENT));
     VoiceMenuConfig config = NewConfig();
     ModalWatcher watcher;
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
-    ExpectOneReport(watcher, kReplace);
+    ExpectOneReport(watcher, REPLACE_CONTEXT);
     EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
     EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, (DWORD)FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(ReadFileBytes(path + "\\inside.txt"), kOldContent);
+    EXPECT_EQ(ReadFileBytes(path + "\\inside.txt"), OLD_CONTENT);
 }
 
 TEST(IvrSaveFaults, TargetHeldOpenWithoutSharing)
 {
     TempDir dir("ivr-locked");
     std::string path = dir.File("menu.ivr");
-    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    ASSERT_TRUE(WriteFileBytes(path, OLD_CONTENT));
     HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     VoiceMenuConfig config = NewConfig();
@@ -134,8 +134,8 @@ TEST(IvrSaveFaults, TargetHeldOpenWithoutSharing)
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
     CloseHandle(holder);
-    ExpectOneReport(watcher, kReplace);
-    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    ExpectOneReport(watcher, REPLACE_CONTEXT);
+    EXPECT_EQ(ReadFileBytes(path), OLD_CONTENT);
     EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
 }
 
@@ -143,14 +143,14 @@ TEST(IvrSaveFaults, ReadOnlyTarget)
 {
     TempDir dir("ivr-readonly");
     std::string path = dir.File("menu.ivr");
-    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    ASSERT_TRUE(WriteFileBytes(path, OLD_CONTENT));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     VoiceMenuConfig config = NewConfig();
     ModalWatcher watcher;
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile(path.c_str(), &config));
-    ExpectOneReport(watcher, kReplace);
-    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    ExpectOneReport(watcher, REPLACE_CONTEXT);
+    EXPECT_EQ(ReadFileBytes(path), OLD_CONTENT);
     EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(ListFiles(dir.Path()), std::vector<std::string>{"menu.ivr"});
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -161,15 +161,15 @@ TEST(IvrSaveFaults, DiskFillsUpDuringTheWrite)
     TempDir dir("ivr-diskfull");
     std::string path = dir.File("menu.ivr");
     std::string temp = dir.File("full.tmp");
-    ASSERT_TRUE(WriteFileBytes(path, kOldContent));
+    ASSERT_TRUE(WriteFileBytes(path, OLD_CONTENT));
     UnixSymlink full("/dev/full", temp);
     ASSERT_TRUE(full.Made());
     VoiceMenuConfig config = NewConfig();
     ModalWatcher watcher;
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFileThrough(path.c_str(), temp.c_str(), &config));
-    ExpectOneReport(watcher, kCreate);
-    EXPECT_EQ(ReadFileBytes(path), kOldContent);
+    ExpectOneReport(watcher, CREATE_CONTEXT);
+    EXPECT_EQ(ReadFileBytes(path), OLD_CONTENT);
     // The link itself stays: Wine refuses to delete a link to a device.
 }
 
@@ -179,5 +179,5 @@ TEST(IvrSaveFaults, EmptyNameIsRefused)
     ModalWatcher watcher;
     watcher.Press(IDOK);
     EXPECT_FALSE(WriteIvrFile("", &config));
-    ExpectOneReport(watcher, kCreate);
+    ExpectOneReport(watcher, CREATE_CONTEXT);
 }

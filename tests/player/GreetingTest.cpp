@@ -10,7 +10,7 @@
 
 namespace {
 
-const char kPlayerCaption[] = "Сообщение";
+const char PLAYER_CAPTION[] = "Сообщение";
 
 class Greeting : public ConfigDialogFixture {
 protected:
@@ -64,7 +64,7 @@ protected:
     {
         HWND found = nullptr;
         WaitFor([&] {
-            found = FindWindowA("#32770", Ansi(kPlayerCaption).c_str());
+            found = FindWindowA("#32770", Ansi(PLAYER_CAPTION).c_str());
             return found && IsWindowVisible(found);
         });
         return found;
@@ -217,7 +217,7 @@ TEST_F(Greeting, ListenToAGreetingThatIsGoneSaysSo)
     std::vector<SeenDialog> seen = watcher.Seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(Utf8(seen[0].text), Utf8(OpenErrorText("gone.wav", ERROR_FILE_NOT_FOUND)));
-    EXPECT_FALSE(FindWindowA("#32770", Ansi(kPlayerCaption).c_str()));
+    EXPECT_FALSE(FindWindowA("#32770", Ansi(PLAYER_CAPTION).c_str()));
 }
 
 // Not a check: keeps the main dialog open with a greeting chosen, for a

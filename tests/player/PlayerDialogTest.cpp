@@ -252,7 +252,8 @@ TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
     run.Click(IDC_STOP);
     ExpectStoppedAfterPlayback(run);
     // The pressed button is disabled now: the keyboard focus moved on.
-    GUITHREADINFO gui = {sizeof gui};
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
     ASSERT_TRUE(GetGUIThreadInfo(run.ThreadId(), &gui));
     EXPECT_EQ(gui.hwndFocus, run.Item(IDC_PLAY_PAUSE));
     // A late step of the stopped playback does not move the thumb.

@@ -10,9 +10,9 @@
 
 namespace {
 
-const char kIvrFilter[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
-const char kWavFilter[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
-const int kFilterList = 1136;
+const char IVR_FILTER[] = "IVR files (*.ivr)\0*.ivr\0All files (*.*)\0*.*\0";
+const char WAV_FILTER[] = "Audio (*.wav)\0*.wav\0All files (*.*)\0*.*\0";
+const int FILTER_LIST = 1136;
 
 // The dialogs make the chosen folder the current one; put it back so that the
 // test's folder can be removed.
@@ -30,9 +30,9 @@ private:
 ModalWatcher::Action ChooseWithFilter(int filterIndex, const std::string& path)
 {
     return [filterIndex, path](HWND dialog, const SeenDialog&) {
-        HWND list = GetDlgItem(dialog, kFilterList);
+        HWND list = GetDlgItem(dialog, FILTER_LIST);
         SendMessageA(list, CB_SETCURSEL, filterIndex, 0);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kFilterList, CBN_SELCHANGE), (LPARAM)list);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(FILTER_LIST, CBN_SELCHANGE), (LPARAM)list);
         ModalWatcher::TypeFileName(dialog, path);
         ModalWatcher::PressButton(dialog, IDOK);
     };
@@ -44,7 +44,7 @@ std::string Save(const ModalWatcher::Action& answer, std::vector<SeenDialog>* se
     watcher.Then(answer);
     char out[256];
     memset(out, 'x', sizeof out);
-    const char* result = ChooseFile(nullptr, 0, "Orlenta", kIvrFilter, "", out);
+    const char* result = ChooseFile(nullptr, 0, "Orlenta", IVR_FILTER, "", out);
     if (seen)
         *seen = watcher.Seen();
     return result ? std::string(result) : std::string("<null>");
@@ -86,7 +86,7 @@ TEST(ChooseFile, SaveCancelledGivesNull)
     ModalWatcher watcher;
     watcher.CancelFile();
     char out[256];
-    EXPECT_EQ(ChooseFile(nullptr, 0, "Orlenta", kIvrFilter, "", out), nullptr);
+    EXPECT_EQ(ChooseFile(nullptr, 0, "Orlenta", IVR_FILTER, "", out), nullptr);
     EXPECT_EQ(watcher.Seen().size(), 1u);
 }
 
@@ -102,7 +102,7 @@ TEST(ChooseFile, OpenReturnsAnExistingFileAsChosen)
         ModalWatcher watcher;
         watcher.Then(ChooseWithFilter(1, dir.File(name)));
         char out[256];
-        const char* result = ChooseFile(nullptr, flags, "Orlenta", kWavFilter, "", out);
+        const char* result = ChooseFile(nullptr, flags, "Orlenta", WAV_FILTER, "", out);
         ASSERT_NE(result, nullptr) << name;
         EXPECT_EQ(std::string(result), dir.File(name));
         auto seen = watcher.Seen();
@@ -113,7 +113,7 @@ TEST(ChooseFile, OpenReturnsAnExistingFileAsChosen)
     ModalWatcher watcher;
     watcher.CancelFile();
     char out[256];
-    EXPECT_EQ(ChooseFile(nullptr, flags, "Orlenta", kWavFilter, "", out), nullptr);
+    EXPECT_EQ(ChooseFile(nullptr, flags, "Orlenta", WAV_FILTER, "", out), nullptr);
 }
 
 TEST(ChooseFile, InitialNameIsOffered)
@@ -127,6 +127,6 @@ TEST(ChooseFile, InitialNameIsOffered)
         ModalWatcher::PressButton(dialog, IDCANCEL);
     });
     char out[256];
-    EXPECT_EQ(ChooseFile(nullptr, 0, "Orlenta", kIvrFilter, "start.ivr", out), nullptr);
+    EXPECT_EQ(ChooseFile(nullptr, 0, "Orlenta", IVR_FILTER, "start.ivr", out), nullptr);
     EXPECT_EQ(offered, "start.ivr");
 }

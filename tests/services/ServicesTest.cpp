@@ -9,16 +9,16 @@
 
 TEST(Blocks, SizeLimitsAndZeroFill)
 {
-    const int kMax = 20 * 1024 * 1024;
-    unsigned char* block = static_cast<unsigned char*>(AllocBlock(kMax));
+    const int MAX_BLOCK = 20 * 1024 * 1024;
+    unsigned char* block = static_cast<unsigned char*>(AllocBlock(MAX_BLOCK));
     ASSERT_NE(block, nullptr);
     bool allZero = true;
-    for (int i = 0; i < kMax; i += 4093)
+    for (int i = 0; i < MAX_BLOCK; i += 4093)
         allZero = allZero && block[i] == 0;
-    EXPECT_TRUE(allZero && block[kMax - 1] == 0);
+    EXPECT_TRUE(allZero && block[MAX_BLOCK - 1] == 0);
     EXPECT_TRUE(FreeBlock(block));
 
-    EXPECT_EQ(AllocBlock(kMax + 1), nullptr);
+    EXPECT_EQ(AllocBlock(MAX_BLOCK + 1), nullptr);
     EXPECT_EQ(AllocBlock(-1), nullptr);
     EXPECT_EQ(AllocBlock(INT_MIN), nullptr);
     EXPECT_FALSE(FreeBlock(nullptr));
