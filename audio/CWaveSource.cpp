@@ -51,8 +51,8 @@ float Sample(const BYTE* p, WORD bytes, bool isFloat)
 } // namespace
 
 CWaveSource::CWaveSource()
-    : fmtSize_(0), framesLeft_(MAXULONGLONG), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0),
-      pieceBytes_(0), dataBytes_(0), bytesRead_(0)
+    : fmtSize_(0), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0), pieceBytes_(0),
+      framesLeft_(MAXULONGLONG), dataBytes_(0), bytesRead_(0)
 {
 }
 
