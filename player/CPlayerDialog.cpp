@@ -5,6 +5,7 @@
 
 #include "app/CommonServices.h"
 #include "app/PlayerStep.h"
+#include "app/ScopedWin.h"
 #include "app/TextSize.h"
 #include "audio/CVoiceFile.h"
 #include "audio/CVoicePlay.h"
@@ -130,11 +131,9 @@ bool CPlayerDialog::SetMessageFile(const char* name)
         return false;
     lstrcpynA(fileName, name, TEXT_SIZE);
     DWORD formatTag = 0;
-    HANDLE file = OpenWaveFile(fileName, 0, &formatTag);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
+    // Only the check counts here; the handle goes at once.
+    ScopedHandle file(OpenWaveFile(fileName, 0, &formatTag));
+    return file.IsValid();
 }
 
 bool CPlayerDialog::BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, char* out, int size)
