@@ -215,6 +215,16 @@ int main(int argc, char** argv)
             ok = box && Shoot(box, out + "format-rejected.bmp");
             if (box)
                 Click(box, IDOK);
+            // A file Orlenta can convert is offered for conversion next; "Нет"
+            // brings the open dialog back, which is cancelled.
+            ok = ok && WaitUntil([&] { return !IsWindow(box); });
+            HWND question = ok ? WaitDialog(main, 0xFFFF) : nullptr;
+            ok = question && Shoot(question, out + "convert-question.bmp");
+            if (question)
+                Click(question, IDNO);
+            HWND again = ok ? WaitDialog(main, 1148) : nullptr;
+            if (again)
+                Click(again, IDCANCEL);
         }
     }
     if (main)
