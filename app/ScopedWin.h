@@ -113,6 +113,13 @@ public:
     template <typename T>
     T* As() const { return static_cast<T*>(block_); }
     explicit operator bool() const { return block_ != nullptr; }
+    // Gives up ownership: the block is no longer freed here.
+    void* Detach()
+    {
+        void* block = block_;
+        block_ = nullptr;
+        return block;
+    }
     void Reset(void* block = nullptr)
     {
         if (block_)

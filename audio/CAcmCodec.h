@@ -8,7 +8,7 @@
 #include <mmreg.h>
 #include <msacm.h>
 
-#include <vector>
+#include "audio/CAcmStream.h"
 
 class CAcmCodec {
 public:
@@ -27,10 +27,7 @@ public:
     void Close();
 
 private:
-    HACMSTREAM stream_;
-    ACMSTREAMHEADER header_;
-    std::vector<BYTE> source_;
-    std::vector<BYTE> dest_;
+    CAcmStream stream_;
     DWORD held_;     // source bytes of an unfinished block at the buffer's start
     bool started_;
 };

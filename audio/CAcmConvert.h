@@ -6,6 +6,7 @@
 #include <mmreg.h>
 #include <msacm.h>
 
+#include "audio/CAcmStream.h"
 #include "audio/VoiceFormats.h"
 
 // One conversion, filled by the caller.
@@ -35,14 +36,12 @@ private:
     bool OpenStream(AcmWaveFormat* source, AcmWaveFormat* dest);
     bool CloseStream();
 
-    HACMSTREAM stream_;
-    ACMSTREAMHEADER header_;
+    CAcmStream stream_;  // with its prepared header and conversion buffer
     ACMFORMATTAGDETAILSA tagDetails_;
     ACMFORMATDETAILSA formatDetails_;
     AcmWaveFormat source_;
     AcmWaveFormat dest_;
     DWORD sourceLength_;
     DWORD destLength_;
-    BYTE* buffer_;
     DWORD lastOutput_;  // bytes the previous conversion produced
 };
