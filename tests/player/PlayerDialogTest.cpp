@@ -67,6 +67,14 @@ protected:
         return path;
     }
 
+    // The player running on a ten-second PCM message.
+    void StartWithTenSeconds(PlayerRunner& run)
+    {
+        std::string path = Message("ten.wav", 160000);
+        ASSERT_TRUE(player.SetMessageFile(path.c_str()));
+        ASSERT_TRUE(run.Start(&player));
+    }
+
     LONG Position(DialogRunner& run) { return (LONG)SendMessageA(run.Item(IDC_POSITION_BAR), TBM_GETPOS, 0, 0); }
     LONG RangeMax(DialogRunner& run) { return (LONG)SendMessageA(run.Item(IDC_POSITION_BAR), TBM_GETRANGEMAX, 0, 0); }
     LONG RangeMin(DialogRunner& run) { return (LONG)SendMessageA(run.Item(IDC_POSITION_BAR), TBM_GETRANGEMIN, 0, 0); }
@@ -231,10 +239,8 @@ TEST_F(PlayerDialog, TwoSecondMessagePlaysToTheEnd)
 
 TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
 {
-    std::string path = Message("ten.wav", 160000);
-    ASSERT_TRUE(player.SetMessageFile(path.c_str()));
     PlayerRunner run;
-    ASSERT_TRUE(run.Start(&player));
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
 
     const char* captions[] = {"Пауза", "Играть", "Пауза"};
     for (const char* caption : captions) {
@@ -279,10 +285,8 @@ TEST_F(PlayerDialog, PlayPauseAndStopFollowEachOther)
 
 TEST_F(PlayerDialog, SeekWhilePausedResumesAtTheNewPosition)
 {
-    std::string path = Message("ten.wav", 160000);
-    ASSERT_TRUE(player.SetMessageFile(path.c_str()));
     PlayerRunner run;
-    ASSERT_TRUE(run.Start(&player));
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
 
     run.Click(IDC_PLAY_PAUSE);
     ASSERT_TRUE(WaitAdvanced(run, 5));
@@ -328,10 +332,8 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
     SKIP_WITHOUT_CAPTURE();
     // 0: Pause right after Play; otherwise right after a seek by that key.
     const UINT seekKeys[] = {0, VK_NEXT, VK_LEFT, VK_PRIOR};
-    std::string path = Message("ten.wav", 160000);
-    ASSERT_TRUE(player.SetMessageFile(path.c_str()));
     PlayerRunner run;
-    ASSERT_TRUE(run.Start(&player));
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
     for (UINT key : seekKeys) {
         SCOPED_TRACE(key);
         ClearCaptures();
@@ -356,7 +358,7 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
         EXPECT_EQ(Position(run), position);
         EXPECT_EQ(HeardSince(opening), heard);
         EXPECT_TRUE(player.IsPaused());
-        EXPECT_EQ(ItemText(run.Hwnd(), IDC_PLAY_PAUSE), Ansi("Играть"));
+        EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Играть"));
         run.Click(IDC_STOP);
         ExpectStoppedAfterPlayback(run);
     }
@@ -364,10 +366,8 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
 
 TEST_F(PlayerDialog, VolumeFollowsTheDragButNotTheKeys)
 {
-    std::string path = Message("ten.wav", 160000);
-    ASSERT_TRUE(player.SetMessageFile(path.c_str()));
     PlayerRunner run;
-    ASSERT_TRUE(run.Start(&player));
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
     run.Click(IDC_PLAY_PAUSE);
     EXPECT_EQ(player.GetVolume(), 100);
 
