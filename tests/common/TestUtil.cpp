@@ -129,3 +129,9 @@ std::string BuiltProgramPath(const char* name)
     std::string path = self;
     return path.substr(0, path.find_last_of('\\') + 1) + name;
 }
+
+void WatchFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    WaitFor([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}

@@ -16,6 +16,11 @@ std::string Utf8(const std::string& ansi);
 // Answers false when the deadline passes first.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
+// Lets ms pass while pumping this thread's messages: the span in which a test
+// watches that something does not happen (a paused device stays silent). Not
+// a wait for something to happen: WaitFor is.
+void WatchFor(DWORD ms);
+
 // Pumps this thread's pending messages once.
 void PumpMessages();
 

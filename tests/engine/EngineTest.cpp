@@ -185,8 +185,7 @@ TEST_F(Engine, PauseHoldsStepsAndRingBufferAndResumeContinuesWhereItPaused)
     EXPECT_LT(steps, 50);
 
     // While paused nothing drains and no step is posted.
-    DWORD start = GetTickCount();
-    WaitFor([&] { return GetTickCount() - start >= 600; }, 2000);
+    WatchFor(600);
     EXPECT_EQ(listener.Steps(), steps);
     EXPECT_EQ(ring->GetDataSize(), held);
     EXPECT_TRUE(engine.IsPaused());

@@ -219,8 +219,7 @@ TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
         PLAYBACK_TIMEOUT_MS));
     LONG steps = listener.Steps();
     DWORD held = file->GetEngine()->GetRingBuffer()->GetDataSize();
-    DWORD start = GetTickCount();
-    WaitFor([&] { return GetTickCount() - start >= 600; }, 2000);
+    WatchFor(600);
     EXPECT_EQ(listener.Steps(), steps);
     EXPECT_EQ(file->GetEngine()->GetRingBuffer()->GetDataSize(), held);
     EXPECT_EQ(listener.Stopped(), 0);
@@ -495,8 +494,7 @@ TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
     {
         StoppedSoundServer starve(pid);
         ASSERT_TRUE(starve.Stopped()) << "pulseaudio " << pid << " did not stop";
-        DWORD start = GetTickCount();
-        WaitFor([&] { return GetTickCount() - start >= 5000; }, 10000);
+        WatchFor(5000);
         EXPECT_EQ(listener.Stopped(), 0);
     }
     ASSERT_TRUE(WaitStopped());

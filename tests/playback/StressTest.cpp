@@ -31,12 +31,6 @@ private:
     unsigned state_;
 };
 
-void Pause(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    WaitFor([&] { return GetTickCount() - start >= ms; }, ms + 1000);
-}
-
 // Runs count random commands on messages of the fixtures, destroying and
 // recreating the message object now and then, as the player dialog does.
 void RunCommands(int count, unsigned seed, RecordingListener& listener)
@@ -72,7 +66,7 @@ void RunCommands(int count, unsigned seed, RecordingListener& listener)
             file->SetVolume(random.Next(256) * 256);
             break;
         }
-        Pause(random.Next(40));
+        WatchFor(random.Next(40));
     }
     EXPECT_TRUE(file->Stop());
     file.reset();

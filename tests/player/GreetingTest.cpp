@@ -231,6 +231,5 @@ TEST_F(Greeting, DISABLED_HoldOpenWithAGreeting)
     SetParameter("sales");
     std::string hold = EnvPath("ORLENTA_HOLD_MS");
     DWORD holdMs = hold.empty() ? 8000 : (DWORD)atoi(hold.c_str());
-    DWORD start = GetTickCount();
-    WaitFor([&] { return GetTickCount() - start >= holdMs; }, holdMs + 1000);
+    WatchFor(holdMs);
 }

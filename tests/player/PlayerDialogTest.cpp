@@ -348,13 +348,11 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
         run.Click(IDC_PLAY_PAUSE);
         EXPECT_TRUE(player.IsPaused());
         // A second on, the label and the engine agree: nothing moves, nothing is heard.
-        DWORD start = GetTickCount();
-        WaitFor([&] { return GetTickCount() - start >= 1000; }, 5000);
+        WatchFor(1000);
         LONG position = Position(run);
         size_t heard = HeardSince(opening);
         EXPECT_EQ(heard, 0u) << "sound after the pause";
-        start = GetTickCount();
-        WaitFor([&] { return GetTickCount() - start >= 500; }, 5000);
+        WatchFor(500);
         EXPECT_EQ(Position(run), position);
         EXPECT_EQ(HeardSince(opening), heard);
         EXPECT_TRUE(player.IsPaused());
@@ -554,8 +552,7 @@ TEST_F(PlayerDialog, DISABLED_HoldOpenWhilePlaying)
     ASSERT_TRUE(run.Start(&player));
     std::string hold = EnvPath("ORLENTA_HOLD_MS");
     DWORD holdMs = hold.empty() ? 8000 : (DWORD)atoi(hold.c_str());
-    DWORD start = GetTickCount();
-    WaitFor([&] { return GetTickCount() - start >= holdMs; }, holdMs + 1000);
+    WatchFor(holdMs);
     run.Click(IDOK);
     EXPECT_TRUE(run.WaitEnded());
 }
