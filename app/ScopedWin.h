@@ -88,19 +88,6 @@ private:
     T obj_;
 };
 
-// Selects an object into a DC for one scope and puts the old one back.
-class ScopedSelectObj {
-public:
-    ScopedSelectObj(HDC hdc, HGDIOBJ obj) : hdc_(hdc), old_(SelectObject(hdc, obj)) {}
-    ~ScopedSelectObj() { SelectObject(hdc_, old_); }
-    ScopedSelectObj(const ScopedSelectObj&) = delete;
-    ScopedSelectObj& operator=(const ScopedSelectObj&) = delete;
-
-private:
-    HDC hdc_;
-    HGDIOBJ old_;
-};
-
 // A global-heap block from AllocBlock (CommonServices), freed as FreeBlock does.
 class ScopedBlock {
 public:

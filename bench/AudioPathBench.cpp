@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/CAcmConvert.h"
-#include "audio/CRingBuffer.h"
-#include "audio/CVoiceFile.h"
-#include "common/FileBytes.h"
-#include "common/WavBytes.h"
+#include "playback/CAcmConvert.h"
+#include "playback/CRingBuffer.h"
+#include "playback/CVoiceFile.h"
+#include "bytes/FileBytes.h"
+#include "bytes/WavBytes.h"
 
 namespace {
 

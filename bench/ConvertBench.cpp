@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/CGreetingConverter.h"
+#include "convert/CGreetingConverter.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-// Figures of message playback on the sound device of a test session (run it
-// with scripts/wine-run inside a session, as the tests are): the CPU time the
+// Figures of message playback on the sound device of a test environment (run it
+// with scripts/wine-run inside a test environment, as the tests are): the CPU time the
 // process uses per minute of playback in each accepted format, and the delay
 // from Play, and from a seek, to the first sound that reaches the device.
-// "Reaches the device" is measured on the session's capture file, which the
+// "Reaches the device" is measured on the test environment's capture file, which the
 // sound driver writes as it takes the samples. Each figure is set against a
 // minimal waveOut client run in the same process on the same sink: it plays
 // the same PCM through the same sixteen buffers of at most 320 bytes.
@@ -17,11 +17,11 @@
 
 #include <mmsystem.h>
 
-#include "audio/CPlaybackListener.h"
-#include "audio/CVoiceFile.h"
-#include "audio/CVoicePlay.h"
-#include "common/FileBytes.h"
-#include "common/WavBytes.h"
+#include "playback/CPlaybackListener.h"
+#include "playback/CVoiceFile.h"
+#include "playback/CVoicePlay.h"
+#include "bytes/FileBytes.h"
+#include "bytes/WavBytes.h"
 
 namespace {
 
@@ -307,7 +307,7 @@ double MinimalDelay(const std::string& pcm)
 int main()
 {
     if (Env("ORLENTA_CAPTURE").empty() || Env("ORLENTA_TMP").empty()) {
-        printf("Run under scripts/wine-run inside a sound session (ORLENTA_CAPTURE, ORLENTA_TMP).\n");
+        printf("Run under scripts/wine-run inside a test environment (ORLENTA_CAPTURE, ORLENTA_TMP).\n");
         return 1;
     }
     std::string dir = Env("ORLENTA_TMP") + "\\playback-bench";

@@ -1,8 +1,8 @@
 // Start-up time: from CreateProcess to the first visible top-level window, for
 // Orlenta.exe and for a minimal dialog program (MinimalDialog.exe, built beside
-// it), run in turns in one session so both see the same machine and Wine.
+// it), run in turns in one test environment so both see the same machine and Wine.
 // Prints each program's median and the ratio. Run it with scripts/wine-run
-// inside a session, as the tests are.
+// inside a test environment, as the tests are.
 #include <windows.h>
 
 #include <stdio.h>

@@ -1,4 +1,4 @@
-#include "common/FileBytes.h"
+#include "bytes/FileBytes.h"
 
 #include <windows.h>
 #include <string.h>

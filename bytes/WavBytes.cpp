@@ -1,4 +1,4 @@
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 
 std::string Le16(WORD value)
 {

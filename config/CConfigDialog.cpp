@@ -9,8 +9,8 @@
 
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
-#include "audio/CVoiceFile.h"
-#include "config/CGreetingConversion.h"
+#include "playback/CVoiceFile.h"
+#include "convert/CGreetingConversion.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
 #include "res/resource.h"

@@ -1,4 +1,4 @@
-#include "audio/CAcmCodec.h"
+#include "convert/CAcmCodec.h"
 
 #include <string.h>
 

@@ -8,7 +8,7 @@
 #include <mmreg.h>
 #include <msacm.h>
 
-#include "audio/CAcmStream.h"
+#include "wave/CAcmStream.h"
 
 class CAcmCodec {
 public:

@@ -1,8 +1,8 @@
-#include "config/CConversionThread.h"
+#include "convert/CConversionThread.h"
 
 #include <process.h>
 
-#include "audio/CGreetingConverter.h"
+#include "convert/CGreetingConverter.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "config/CConvertProgressDialog.h"
+#include "convert/CConvertProgressDialog.h"
 
 #include <stdio.h>
 
 #include "app/TextSize.h"
-#include "config/CConversionThread.h"
+#include "convert/CConversionThread.h"
 #include "res/resource.h"
 
 namespace {

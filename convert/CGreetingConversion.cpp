@@ -1,4 +1,4 @@
-#include "config/CGreetingConversion.h"
+#include "convert/CGreetingConversion.h"
 
 #include <commdlg.h>
 #include <stdio.h>
@@ -7,11 +7,11 @@
 #include "app/CBaseDialog.h"
 #include "app/CommonServices.h"
 #include "app/TextSize.h"
-#include "audio/CGreetingConverter.h"
-#include "audio/CVoiceFile.h"
-#include "audio/VoiceFormats.h"
-#include "config/CConversionThread.h"
-#include "config/CConvertProgressDialog.h"
+#include "convert/CGreetingConverter.h"
+#include "playback/CVoiceFile.h"
+#include "wave/VoiceFormats.h"
+#include "convert/CConversionThread.h"
+#include "convert/CConvertProgressDialog.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "audio/CGreetingConverter.h"
+#include "convert/CGreetingConverter.h"
 
 #include <math.h>
 
-#include "audio/CWaveSource.h"
-#include "audio/VoiceFormats.h"
+#include "convert/CWaveSource.h"
+#include "wave/VoiceFormats.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <functional>
 #include <vector>
 
-#include "audio/CAcmCodec.h"
-#include "audio/CMfResampler.h"
-#include "audio/CWaveWriter.h"
+#include "convert/CAcmCodec.h"
+#include "convert/CMfResampler.h"
+#include "convert/CWaveWriter.h"
 
 class CWaveSource;
 

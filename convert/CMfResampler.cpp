@@ -1,4 +1,4 @@
-#include "audio/CMfResampler.h"
+#include "convert/CMfResampler.h"
 
 #include <initguid.h>
 #include <mfapi.h>

@@ -1,8 +1,8 @@
-#include "audio/CWaveSource.h"
+#include "convert/CWaveSource.h"
 
 #include <string.h>
 
-#include "audio/WaveChunks.h"
+#include "wave/WaveChunks.h"
 
 namespace {
 

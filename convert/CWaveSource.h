@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/ScopedWin.h"
-#include "audio/CAcmCodec.h"
+#include "convert/CAcmCodec.h"
 
 class CWaveSource {
 public:

@@ -1,9 +1,9 @@
-#include "audio/CWaveWriter.h"
+#include "convert/CWaveWriter.h"
 
 #include <string.h>
 
 #include "app/CommonServices.h"
-#include "audio/VoiceFormats.h"
+#include "wave/VoiceFormats.h"
 
 namespace {
 

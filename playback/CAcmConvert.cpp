@@ -1,4 +1,4 @@
-#include "audio/CAcmConvert.h"
+#include "playback/CAcmConvert.h"
 
 #include <string.h>
 

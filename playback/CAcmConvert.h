@@ -6,8 +6,8 @@
 #include <mmreg.h>
 #include <msacm.h>
 
-#include "audio/CAcmStream.h"
-#include "audio/VoiceFormats.h"
+#include "wave/CAcmStream.h"
+#include "wave/VoiceFormats.h"
 
 // One conversion, filled by the caller.
 struct ConvertBlock {

@@ -1,12 +1,12 @@
-#include "audio/CMessageReader.h"
+#include "playback/CMessageReader.h"
 
 #include <process.h>
 
 #include <vector>
 
-#include "audio/CAcmConvert.h"
-#include "audio/CPlaybackListener.h"
-#include "audio/CVoicePlay.h"
+#include "playback/CAcmConvert.h"
+#include "playback/CPlaybackListener.h"
+#include "playback/CVoicePlay.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "audio/CRingBuffer.h"
+#include "playback/CRingBuffer.h"
 
 #include <new>
 #include <string.h>

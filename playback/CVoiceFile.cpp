@@ -1,14 +1,14 @@
-#include "audio/CVoiceFile.h"
+#include "playback/CVoiceFile.h"
 
 #include <string.h>
 
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
-#include "audio/CMessageReader.h"
-#include "audio/CPlaybackListener.h"
-#include "audio/CVoicePlay.h"
-#include "audio/VoiceFormats.h"
-#include "audio/WaveChunks.h"
+#include "playback/CMessageReader.h"
+#include "playback/CPlaybackListener.h"
+#include "playback/CVoicePlay.h"
+#include "wave/VoiceFormats.h"
+#include "wave/WaveChunks.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "audio/CVoicePlay.h"
+#include "playback/CVoicePlay.h"
 
 #include "app/ScopedWin.h"
-#include "audio/CPlaybackListener.h"
+#include "playback/CPlaybackListener.h"
 
 namespace {
 

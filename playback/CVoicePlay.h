@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "audio/CRingBuffer.h"
-#include "audio/CWaveOutThread.h"
+#include "playback/CRingBuffer.h"
+#include "playback/CWaveOutThread.h"
 
 class CPlaybackListener;
 

@@ -1,9 +1,9 @@
-#include "audio/CWaveOutThread.h"
+#include "playback/CWaveOutThread.h"
 
 #include <string.h>
 
-#include "app/PlayerStep.h"
-#include "audio/CRingBuffer.h"
+#include "playback/PlayerStep.h"
+#include "playback/CRingBuffer.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <string.h>
 
 #include "app/CommonServices.h"
-#include "app/PlayerStep.h"
+#include "playback/PlayerStep.h"
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
-#include "audio/CVoiceFile.h"
-#include "audio/CVoicePlay.h"
+#include "playback/CVoiceFile.h"
+#include "playback/CVoicePlay.h"
 #include "player/PlayerTrackBars.h"
 #include "res/resource.h"
 

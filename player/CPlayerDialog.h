@@ -9,7 +9,7 @@
 
 #include "app/CBaseDialog.h"
 #include "app/TextSize.h"
-#include "audio/CPlaybackListener.h"
+#include "playback/CPlaybackListener.h"
 
 class CVoiceFile;
 

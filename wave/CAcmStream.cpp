@@ -1,4 +1,4 @@
-#include "audio/CAcmStream.h"
+#include "wave/CAcmStream.h"
 
 #include <limits.h>
 

@@ -1,4 +1,4 @@
-#include "audio/VoiceFormats.h"
+#include "wave/VoiceFormats.h"
 
 static_assert(sizeof(AcmWaveFormat) == 20, "wave format record with samples per block");
 

@@ -1,4 +1,4 @@
-#include "audio/WaveChunks.h"
+#include "wave/WaveChunks.h"
 
 #include <string.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/CAcmConvert.h"
+#include "playback/CAcmConvert.h"
 #include "common/G711Reference.h"
 #include "common/TestUtil.h"
 

@@ -1,6 +1,6 @@
 #include "common/RecordingListener.h"
 
-#include "app/PlayerStep.h"
+#include "playback/PlayerStep.h"
 
 namespace {
 

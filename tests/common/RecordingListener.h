@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "audio/CPlaybackListener.h"
+#include "playback/CPlaybackListener.h"
 
 class RecordingListener : public CPlaybackListener {
 public:

@@ -1,4 +1,4 @@
-// What reached the sound device: the capture files that the session's ALSA
+// What reached the sound device: the capture files that the test environment's ALSA
 // file plugin writes (one per opening of the device), and the software volume
 // that Wine applies on the way.
 #pragma once
@@ -8,7 +8,7 @@
 
 typedef std::vector<short> Samples;
 
-// Whether the session names a capture folder (ORLENTA_CAPTURE). Without one
+// Whether the test environment names a capture folder (ORLENTA_CAPTURE). Without one
 // nothing can be checked on the device, and nothing is deleted anywhere.
 bool CaptureConfigured();
 #define SKIP_WITHOUT_CAPTURE()                                                          \

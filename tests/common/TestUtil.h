@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "common/FileBytes.h"
+#include "bytes/FileBytes.h"
 
 // Converts a UTF-8 literal of the test source to the ANSI code page (1251), the
 // encoding in which the program's A functions hand out texts.

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "audio/CAcmConvert.h"
-#include "audio/CGreetingConverter.h"
-#include "audio/CVoiceFile.h"
+#include "playback/CAcmConvert.h"
+#include "convert/CGreetingConverter.h"
+#include "playback/CVoiceFile.h"
 #include "common/G711Reference.h"
-#include "common/FileBytes.h"
+#include "bytes/FileBytes.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 #include "convert/ConvertFiles.h"
 #include "convert/SignalMeasure.h"
 

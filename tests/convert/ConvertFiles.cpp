@@ -1,7 +1,7 @@
 #include "convert/ConvertFiles.h"
 
-#include "common/FileBytes.h"
-#include "common/WavBytes.h"
+#include "bytes/FileBytes.h"
+#include "bytes/WavBytes.h"
 
 bool WriteSparseWav(const std::string& path, const std::string& fmtBody, DWORD dataSize, ULONGLONG fileSize)
 {

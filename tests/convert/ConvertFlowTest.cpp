@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "app/CommonServices.h"
-#include "audio/CVoiceFile.h"
+#include "playback/CVoiceFile.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
-#include "common/FileBytes.h"
+#include "bytes/FileBytes.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 #include "config/CConfigDialog.h"
 #include "convert/ConvertFiles.h"
 #include "res/resource.h"

@@ -1,11 +1,11 @@
-// The wave output engine on the real waveOut device of the test session,
+// The wave output engine on the real waveOut device of the test environment,
 // whose output is captured sample for sample (tests/common/SoundCapture.h).
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string.h>
 
-#include "audio/CVoicePlay.h"
+#include "playback/CVoicePlay.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
 #include "common/TestUtil.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "audio/CVoiceFile.h"
-#include "audio/CVoicePlay.h"
+#include "playback/CVoiceFile.h"
+#include "playback/CVoicePlay.h"
 #include "common/ChildProcess.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"

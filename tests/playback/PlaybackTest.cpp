@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "audio/CVoiceFile.h"
-#include "audio/CVoicePlay.h"
+#include "playback/CVoiceFile.h"
+#include "playback/CVoicePlay.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 
 namespace {
 
@@ -443,7 +443,7 @@ TEST_F(Playback, OddSizedLastReadAddsNoSecondOfSilence)
     }
 }
 
-// The sound server of the test session stopped for a while (SIGSTOP and
+// The sound server of the test environment stopped for a while (SIGSTOP and
 // SIGCONT through Wine, which starts a host program given its path) and then
 // continued: the playback waits for it and nothing is lost or cut.
 class StoppedSoundServer {
@@ -487,7 +487,7 @@ TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
     while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
         pid.pop_back();
     if (pid.empty())
-        GTEST_SKIP() << "no pid file of the session's pulseaudio under ORLENTA_TESTHOME";
+        GTEST_SKIP() << "no pid file of the test environment's pulseaudio under ORLENTA_TESTHOME";
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "audio/CVoiceFile.h"
-#include "audio/CVoicePlay.h"
+#include "playback/CVoiceFile.h"
+#include "playback/CVoicePlay.h"
 #include "common/ProcessStats.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 #include "configdialog/ConfigDialogFixture.h"
 #include "player/PlayerTestSupport.h"
 

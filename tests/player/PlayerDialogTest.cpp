@@ -7,12 +7,12 @@
 
 #include <vector>
 
-#include "app/PlayerStep.h"
+#include "playback/PlayerStep.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
 #include "common/SoundCapture.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 #include "player/PlayerTestSupport.h"
 #include "res/resource.h"
 

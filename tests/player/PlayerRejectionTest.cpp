@@ -2,10 +2,10 @@
 // rejection message and ends at once.
 #include <gtest/gtest.h>
 
-#include "audio/CVoiceFile.h"
+#include "playback/CVoiceFile.h"
 #include "common/ModalWatcher.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 #include "player/PlayerTestSupport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <stdio.h>
 
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 
 std::string FmtBody(WORD tag, WORD channels, DWORD rate, DWORD byteRate, WORD blockAlign, WORD bits)
 {

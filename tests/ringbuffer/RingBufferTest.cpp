@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/CRingBuffer.h"
+#include "playback/CRingBuffer.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/CVoiceFile.h"
+#include "playback/CVoiceFile.h"
 #include "common/TestUtil.h"
-#include "common/WavBytes.h"
+#include "bytes/WavBytes.h"
 
 namespace {
 
