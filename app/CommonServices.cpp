@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <ole2.h>
 #include <io.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -41,6 +42,17 @@ char* CopyPart(char* out, int size, const char* part, size_t length)
     return out;
 }
 
+char* FormatStringIdV(HINSTANCE instance, char* out, int size, UINT formatId, va_list args)
+{
+    if (size <= 0)
+        return out;
+    char format[MESSAGE_SIZE] = {};
+    LoadStringA(instance, formatId, format, sizeof format);
+    vsnprintf(out, size, format, args);
+    out[size - 1] = '\0';
+    return out;
+}
+
 } // namespace
 
 bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
@@ -69,6 +81,25 @@ int ShowMessageId(HINSTANCE instance, HWND owner, UINT stringId, UINT flags)
     char text[MESSAGE_SIZE] = {};
     LoadStringA(instance, stringId, text, sizeof text);
     return ShowMessage(instance, owner, text, flags);
+}
+
+int ShowMessageFormat(HINSTANCE instance, HWND owner, UINT flags, UINT formatId, ...)
+{
+    char text[MESSAGE_SIZE * 2] = {};
+    va_list args;
+    va_start(args, formatId);
+    FormatStringIdV(instance, text, sizeof text, formatId, args);
+    va_end(args);
+    return ShowMessage(instance, owner, text, flags);
+}
+
+char* FormatStringId(HINSTANCE instance, char* out, int size, UINT formatId, ...)
+{
+    va_list args;
+    va_start(args, formatId);
+    FormatStringIdV(instance, out, size, formatId, args);
+    va_end(args);
+    return out;
 }
 
 DWORD ReportSystemError(DWORD code, BOOL show, const char* context)

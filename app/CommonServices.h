@@ -11,6 +11,10 @@ extern HWND g_hMainWnd;         // the main dialog's window, owner of error repo
 // longer a window gets IDCANCEL and no box.
 int ShowMessage(HINSTANCE instance, HWND owner, const char* text, UINT flags);
 int ShowMessageId(HINSTANCE instance, HWND owner, UINT stringId, UINT flags);
+// The string-table text formatId, filled in as printf fills a format, in a box.
+int ShowMessageFormat(HINSTANCE instance, HWND owner, UINT flags, UINT formatId, ...);
+// The same text into out (size bytes, always terminated); answers out.
+char* FormatStringId(HINSTANCE instance, char* out, int size, UINT formatId, ...);
 
 // Shows (when show is true) "[context\n]Ошибка: code\nsystem text"; answers code.
 DWORD ReportSystemError(DWORD code, BOOL show, const char* context);

@@ -92,6 +92,23 @@ TEST(MessageBoxes, ShowMessageIdTakesTheTextFromTheStringTable)
     DestroyWindow(owner);
 }
 
+TEST(MessageBoxes, ShowMessageFormatFillsTheStringTableFormat)
+{
+    ModalWatcher watcher;
+    watcher.Press(IDOK);
+    EXPECT_EQ(ShowMessageFormat(g_hInstance, nullptr, MB_OK, IDS_FAULT_PARAM_LONG, "5", 16), IDOK);
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(Utf8(seen[0].text), "параметр команды «5» длиннее 16 символов");
+    EXPECT_EQ(seen[0].caption, "Orlenta");
+
+    // A buffer too small for the text is cut and still terminated.
+    char small[12];
+    memset(small, 'x', sizeof small);
+    FormatStringId(g_hInstance, small, sizeof small, IDS_ERROR_LINE, 123456789);
+    EXPECT_EQ(Utf8(small), "Ошибка: 123");  // 11 bytes in code page 1251 and the terminator
+}
+
 TEST(MessageBoxes, MissingStringGivesAnEmptyText)
 {
     ModalWatcher watcher;
