@@ -291,3 +291,22 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)
     EXPECT_EQ(ReadFileBytes(path), VALID_FILE);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
+
+TEST_F(FileCommands, ATLineHasNoRowAndIsSavedAgain)
+{
+    std::string path = Write("tline.ivr", std::string(VALID_FILE) + "t    dial            777\r\n");
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    ui->Click(IDC_OPEN);
+    ExpectValidFileShown(path);
+    EXPECT_EQ(ui->ListRows(IDC_COMMANDS), 14);
+    for (int row = 0; row < ui->ListRows(IDC_COMMANDS); ++row)
+        EXPECT_NE(Param(row), "777") << row;
+
+    MakeChange();
+    ui->Click(IDC_SAVE);
+    EXPECT_EQ(ReadFileBytes(path),
+              "05   hello.wav\r\n\r\n0    dial            100\r\n1    menu            keep\r\n"
+              "5    menu            sales\r\n-    disconnect\r\nb    menu            busy\r\nt    dial            777\r\n");
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+}
