@@ -12,7 +12,8 @@ CBaseDialog::CBaseDialog(HINSTANCE instance, CWindowObject* parent, int template
       templateId_(templateId),
       captionId_(0),
       bigIconName_(nullptr),
-      smallIconName_(nullptr)
+      smallIconName_(nullptr),
+      initialised_(false)
 {
     if (parent_)
         parent_->AddChild(this);
@@ -154,18 +155,31 @@ bool CBaseDialog::Run()
 {
     HWND owner = parent_ ? parent_->GetHwnd() : nullptr;
     LPCSTR name = MAKEINTRESOURCEA(templateId_ & 0xFFFF);
+    bool opened = false;
     switch (mode_) {
     case DLGMODE_MODAL:
+        // Its answer cannot tell a failure apart (-1 for a missing template or a
+        // control that cannot be made, 0 for an owner that is no window): a run
+        // that opened a window has passed WM_INITDIALOG.
+        initialised_ = false;
         DialogBoxParamA(resInstance_, name, owner, DialogProc, reinterpret_cast<LPARAM>(this));
-        return true;
+        opened = initialised_;
+        break;
     case DLGMODE_MODELESS:
     case DLGMODE_OWNED:
         window_ = CreateDialogParamA(resInstance_, name, owner, DialogProc, reinterpret_cast<LPARAM>(this));
-        ShowWindow(window_, SW_SHOW);
-        return true;
+        opened = window_ != nullptr;
+        if (opened)
+            ShowWindow(window_, SW_SHOW);
+        break;
     default:
         return false;
     }
+    // Without a window no OnClose will unregister this object, and the parent
+    // would go on offering its messages to it after it has gone.
+    if (!opened && parent_)
+        parent_->RemoveChild(this);
+    return opened;
 }
 
 bool CBaseDialog::Close()
@@ -230,6 +244,7 @@ INT_PTR CALLBACK CBaseDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
             return 0;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, lParam);
         self->window_ = hwnd;
+        self->initialised_ = true;
         self->OnInitDialog();
         break;
     case WM_COMMAND:

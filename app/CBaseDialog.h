@@ -34,6 +34,9 @@ public:
     // unpacked (thumb as a signed 16-bit value). Called before OnMessage.
     virtual void OnHScroll(HWND control, int code, int thumb);
 
+    // False, and no longer registered with the parent, when no window could be
+    // made (a missing template, a control that cannot be created, an owner that
+    // has gone) or the mode is not a dialog mode.
     bool Run();
     bool Close();
     bool SetIcon(int which, const char* name);
@@ -62,6 +65,7 @@ private:
     int captionId_;
     const char* bigIconName_;
     const char* smallIconName_;
+    bool initialised_;  // WM_INITDIALOG has reached this object since Run began
     // Registered children; a removed child leaves an empty entry for the next.
     std::vector<CWindowObject*> children_;
 };

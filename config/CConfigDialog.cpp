@@ -94,6 +94,7 @@ CConfigDialog::CConfigDialog(HINSTANCE instance)
     memset(&config, 0, sizeof config);
     SetDefaults(&config);
     modified = false;
+    fileStamp = FileStamp();
     // Registers itself as this dialog's child.
     player.reset(new (std::nothrow) CPlayerDialog(GetResInstance(), this));
 }
@@ -457,6 +458,9 @@ void CConfigDialog::Open()
     if (!ConfirmUnsavedChanges())
         return;
 
+    // Stamped before the read: a change made while it reads is taken for a
+    // change since, which at worst asks once too often.
+    FileStamp stamp = TakeFileStamp(fileName);
     // Read again: the save just made may have written this very file. A file
     // that has gone bad meanwhile must not leave a half-read configuration.
     if (!ReadIvrFile(fileName, scratch)) {
@@ -464,6 +468,7 @@ void CConfigDialog::Open()
         return;
     }
     memcpy(&config, scratch, sizeof config);
+    fileStamp = stamp;
 
     SetDlgItemTextA(hwnd, IDC_IVR_FILE, fileName);
     RefreshList(&config);
@@ -483,11 +488,9 @@ bool CConfigDialog::Save()
     GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, name, TEXT_SIZE - 1);
     if (!name[0])
         return SaveAs();
-    // A failed write keeps the flag: the changes are still not on disk.
-    if (!WriteIvrFile(name, &config))
+    if (!ConfirmOverwriteOfChange(name))
         return false;
-    modified = false;
-    return true;
+    return WriteTo(name);
 }
 
 bool CConfigDialog::SaveAs()
@@ -502,9 +505,37 @@ bool CConfigDialog::SaveAs()
             continue;
         break;
     }
+    // The operator has agreed to replace what the file holds now; should the
+    // write fail, a later Save asks only about a change made after this.
+    fileStamp = TakeFileStamp(name);
     // Its change notification marks the configuration modified until written.
     SetDlgItemTextA(hwnd, IDC_IVR_FILE, name);
-    return Save();
+    return WriteTo(name);
+}
+
+bool CConfigDialog::WriteTo(const char* name)
+{
+    // A failed write keeps the flag: the changes are still not on disk.
+    if (!WriteIvrFile(name, &config))
+        return false;
+    fileStamp = TakeFileStamp(name);
+    modified = false;
+    return true;
+}
+
+bool CConfigDialog::ConfirmOverwriteOfChange(const char* name)
+{
+    FileStamp now = TakeFileStamp(name);
+    // A file deleted meanwhile holds nobody's work: saving only puts the menu
+    // back under the name the window shows, as the operator asked.
+    if (!now.found || !FileStampsDiffer(fileStamp, now))
+        return true;
+    char format[TEXT_SIZE * 2] = {};
+    LoadStringA(GetResInstance(), IDS_FILE_CHANGED_QUESTION, format, sizeof format);
+    char message[TEXT_SIZE * 4] = {};
+    snprintf(message, sizeof message, format, name);
+    // "Нет" is the default: Enter alone must not throw away another's work.
+    return ShowMessage(GetResInstance(), GetHwnd(), message, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }
 
 void CConfigDialog::ChooseGreeting()

@@ -3,6 +3,7 @@
 // file commands Open, Save and Save as and the greeting commands.
 #pragma once
 #include "app/CBaseDialog.h"
+#include "config/FileStamp.h"
 #include "config/VoiceMenuConfig.h"
 
 #include <memory>
@@ -52,6 +53,12 @@ private:
     int AskSaveChanges();
     // A greeting name the .ivr file can hold as it stands; otherwise says why.
     bool GreetingNameFits(const char* fileName);
+    // Writes config under name; on success the file is stamped and the changes
+    // count as saved, on failure they stay unsaved.
+    bool WriteTo(const char* name);
+    // Before Save replaces the file it last read or wrote: true when nobody has
+    // changed it since, or the operator agrees to overwrite that change.
+    bool ConfirmOverwriteOfChange(const char* name);
     // The common file dialog with the program's title; true when a name was chosen.
     bool AskFileName(DWORD flags, const char* filter, char* name);
     // Message 379 for a file that is no configuration.
@@ -68,5 +75,6 @@ private:
     VoiceMenuConfig config;
     bool ready;     // false while the dialog itself changes its controls
     bool modified;  // the configuration has changes that are not saved
+    FileStamp fileStamp;  // the file of field 1002 as this dialog last read or wrote it
     std::unique_ptr<CPlayerDialog> player;  // listens to the greeting
 };

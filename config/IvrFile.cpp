@@ -191,8 +191,9 @@ DWORD WriteContent(HANDLE file, const VoiceMenuConfig* config)
     if (DWORD code = WritePiece(file, piece))
         return code;
 
-    // Slot 14 ("t") is kept in the record but never written.
-    for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
+    // Every slot, "t" included: the dialog shows no row for it, yet the IVR
+    // system reads its line, so a file opened and saved keeps it.
+    for (int i = 0; i < CONFIG_SLOT_COUNT; ++i) {
         const CommandSlot& slot = config->slots[i];
         const ActionKeyword* entry = KeywordOfAction(slot.action);
         if (!entry)
@@ -311,7 +312,7 @@ IvrCheck CheckIvrParam(int slot, const char* param)
 IvrCheck CheckIvrRecord(const VoiceMenuConfig* config)
 {
     IvrCheck check = CheckIvrGreeting(config->greeting, config->waitSeconds);
-    for (int i = 0; check.fault == IVR_FITS && i < CONFIG_SHOWN_SLOTS; ++i) {
+    for (int i = 0; check.fault == IVR_FITS && i < CONFIG_SLOT_COUNT; ++i) {
         const CommandSlot& slot = config->slots[i];
         const ActionKeyword* entry = KeywordOfAction(slot.action);
         if (entry && entry->hasParam)

@@ -11,7 +11,7 @@ enum {
 };
 
 const int CONFIG_SLOT_COUNT = 15;     // keys 0-9, *, #, default, busy and the hidden "t"
-const int CONFIG_SHOWN_SLOTS = 14;    // slot 14 ("t") is kept but never shown or written
+const int CONFIG_SHOWN_SLOTS = 14;    // slot 14 ("t") is read and written but has no row
 const int CONFIG_ACTION_TEXTS = 15;   // one parameter text per action code
 
 // Slot indices with a meaning of their own.

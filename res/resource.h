@@ -49,6 +49,7 @@
 #define IDS_FAULT_PARAM_BLANK     414
 #define IDS_FAULT_PARAM_LONG      415
 #define IDS_FAULT_WAIT            416
+#define IDS_FILE_CHANGED_QUESTION 420  // Save onto a file someone else has changed
 
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)

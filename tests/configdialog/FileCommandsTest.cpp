@@ -13,6 +13,26 @@ const char VALID_FILE[] =
     "-    disconnect\r\n"
     "b    menu            busy\r\n";
 const char MALFORMED_FILE[] = "10           \r\n\r\nx    dial            1\r\n";
+// VALID_FILE after MakeChange, as Save writes it.
+const char VALID_FILE_CHANGED[] =
+    "05   hello.wav\r\n\r\n0    dial            100\r\n1    menu            keep\r\n"
+    "5    menu            sales\r\n-    disconnect\r\nb    menu            busy\r\n";
+// Another operator's edit of VALID_FILE, of the same length.
+const char OTHERS_FILE[] =
+    "05   hello.wav\r\n\r\n0    dial            200\r\n5    menu            sales\r\n"
+    "-    disconnect\r\nb    menu            busy\r\n";
+
+// A file's last write time: read, or set; false when that failed.
+bool WriteTime(const std::string& path, FILETIME* time, bool set)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = set ? SetFileTime(file, nullptr, nullptr, time) : GetFileTime(file, nullptr, nullptr, time);
+    CloseHandle(file);
+    return ok;
+}
 
 class FileCommands : public ConfigDialogFixture {
 protected:
@@ -290,4 +310,112 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges)
     EXPECT_TRUE(ui->WaitEnded());
     EXPECT_EQ(ReadFileBytes(path), VALID_FILE);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(FileCommands, ATLineHasNoRowAndIsSavedAgain)
+{
+    std::string path = Write("tline.ivr", std::string(VALID_FILE) + "t    dial            777\r\n");
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    ui->Click(IDC_OPEN);
+    ExpectValidFileShown(path);
+    EXPECT_EQ(ui->ListRows(IDC_COMMANDS), 14);
+    for (int row = 0; row < ui->ListRows(IDC_COMMANDS); ++row)
+        EXPECT_NE(Param(row), "777") << row;
+
+    MakeChange();
+    ui->Click(IDC_SAVE);
+    EXPECT_EQ(ReadFileBytes(path),
+              "05   hello.wav\r\n\r\n0    dial            100\r\n1    menu            keep\r\n"
+              "5    menu            sales\r\n-    disconnect\r\nb    menu            busy\r\nt    dial            777\r\n");
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+}
+
+TEST_F(FileCommands, SaveAsksBeforeOverwritingAnotherOperatorsChange)
+{
+    const struct {
+        const char* what;
+        std::string others;     // what the file holds after the other's change
+        LONGLONG shiftSeconds;  // its write time then, from the one it had before
+    } cases[] = {
+        {"other size", std::string(VALID_FILE) + "*    dial            9\r\n", 0},
+        {"other bytes, same size and write time", OTHERS_FILE, 0},
+        {"same bytes, newer write time", VALID_FILE, 3600},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = Write(("shared" + std::to_string(++n) + ".ivr").c_str(), VALID_FILE);
+        ModalWatcher watcher;
+        watcher.ChooseFile(path);
+        ui->Click(IDC_OPEN);
+        ASSERT_EQ(ui->Text(IDC_IVR_FILE), path);
+        MakeChange();
+        FILETIME time = {};
+        ASSERT_TRUE(WriteTime(path, &time, false));
+        ASSERT_TRUE(WriteFileBytes(path, c.others));
+        ULARGE_INTEGER ticks = {{time.dwLowDateTime, time.dwHighDateTime}};
+        ticks.QuadPart += c.shiftSeconds * 10000000;
+        time = {ticks.LowPart, ticks.HighPart};
+        ASSERT_TRUE(WriteTime(path, &time, true));
+
+        watcher.Press(IDNO);
+        ui->Click(IDC_SAVE);
+        ASSERT_EQ(watcher.Seen().size(), 2u);
+        ExpectBox(watcher.Seen()[1],
+                  Ansi("Файл [") + path +
+                      Ansi("] изменён после того, как конфигурация была открыта или сохранена: возможно, его "
+                           "изменил другой оператор.\n\nЗаписать текущую конфигурацию поверх этих изменений? "
+                           "Они будут потеряны.\n«Нет» оставит файл и конфигурацию в окне без изменений."),
+                  2);
+        EXPECT_EQ(ReadFileBytes(path), c.others);
+        EXPECT_EQ(ui->Text(IDC_IVR_FILE), path);
+        ExpectChangeKept();
+
+        // Asked again, since the file is still another's; Yes replaces it.
+        watcher.Press(IDYES);
+        ui->Click(IDC_SAVE);
+        ASSERT_EQ(watcher.Seen().size(), 3u);
+        EXPECT_EQ(ReadFileBytes(path), VALID_FILE_CHANGED);
+        EXPECT_FALSE(SaveEnabled());
+
+        // The file now holds what was saved here: the next save asks nothing.
+        ChooseAction(1, ACTION_NONE);
+        ui->Click(IDC_SAVE);
+        EXPECT_EQ(watcher.Seen().size(), 3u);
+        EXPECT_EQ(ReadFileBytes(path), VALID_FILE);
+    }
+}
+
+TEST_F(FileCommands, AFileDeletedMeanwhileIsSavedWithoutAQuestion)
+{
+    std::string path = Write("deleted.ivr", VALID_FILE);
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    ui->Click(IDC_OPEN);
+    MakeChange();
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    ui->Click(IDC_SAVE);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(ReadFileBytes(path), VALID_FILE_CHANGED);
+    EXPECT_FALSE(SaveEnabled());
+}
+
+TEST_F(FileCommands, NoToAnotherOperatorsChangeWhileClosingKeepsTheDialogOpen)
+{
+    std::string path = Write("closing.ivr", VALID_FILE);
+    ModalWatcher watcher;
+    watcher.ChooseFile(path);
+    ui->Click(IDC_OPEN);
+    MakeChange();
+    ASSERT_TRUE(WriteFileBytes(path, OTHERS_FILE));
+    watcher.Press(IDYES);  // save the changes
+    watcher.Press(IDNO);   // but not over the other's
+    ui->Click(IDOK);
+    ASSERT_EQ(watcher.Seen().size(), 3u);
+    ExpectBox(watcher.Seen()[1], SavePrompt(), 3);
+    EXPECT_EQ(watcher.Seen()[2].kind, SeenDialog::MessageBox);
+    EXPECT_TRUE(ui->Running());
+    EXPECT_EQ(ReadFileBytes(path), OTHERS_FILE);
+    ExpectChangeKept();
 }

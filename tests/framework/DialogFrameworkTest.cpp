@@ -17,12 +17,13 @@
 namespace {
 
 const int NOT_A_DIALOG = 12345;
+const int NO_SUCH_TEMPLATE = 4321;
 
 // A dialog on the main template that counts what the framework calls.
 class TestDialog : public CBaseDialog {
 public:
-    explicit TestDialog(CWindowObject* parent = nullptr, int mode = DLGMODE_MODAL)
-        : CBaseDialog(g_hInstance, parent, IDD_CONFIG, mode)
+    explicit TestDialog(CWindowObject* parent = nullptr, int mode = DLGMODE_MODAL, int templateId = IDD_CONFIG)
+        : CBaseDialog(g_hInstance, parent, templateId, mode)
     {
     }
     ~TestDialog() override
@@ -447,4 +448,45 @@ TEST(ChildTable, MessagesAreOfferedToWindowChildrenThatAreNotDialogs)
     parent.RouteToChildren(window, message, 0, 0);
     EXPECT_EQ(second.seen, std::vector<UINT>{message});
     DestroyWindow(window);
+}
+
+TEST(ChildTable, ADialogThatFailsToOpenLeavesItsEntryClear)
+{
+    const struct {
+        const char* what;
+        int mode;
+        int templateId;
+        bool ownerGone;  // the parent's window has ended before the child runs
+    } cases[] = {
+        {"modal, no template", DLGMODE_MODAL, NO_SUCH_TEMPLATE, false},
+        {"modeless, no template", DLGMODE_MODELESS, NO_SUCH_TEMPLATE, false},
+        {"owned, no template", DLGMODE_OWNED, NO_SUCH_TEMPLATE, false},
+        {"modal, owner gone", DLGMODE_MODAL, IDD_CONFIG, true},
+        {"owned, owner gone", DLGMODE_OWNED, IDD_CONFIG, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDialog parent(nullptr, DLGMODE_MODELESS);
+        ASSERT_TRUE(parent.Run());
+        HWND parentWindow = parent.GetHwnd();
+        if (c.ownerGone)
+            DestroyWindow(parentWindow);
+        int before = ThreadWindowCount();
+
+        TestDialog* child = new TestDialog(&parent, c.mode, c.templateId);
+        ASSERT_TRUE(parent.FindChild(child, nullptr));
+        EXPECT_FALSE(child->Run());
+        EXPECT_EQ(child->inits, 0);
+        EXPECT_EQ(ThreadWindowCount(), before);
+        // Nothing will run its OnClose: the failed run itself leaves the table.
+        ASSERT_FALSE(parent.FindChild(child, nullptr));
+        delete child;
+
+        // The parent's messages and its close go through a table with no dead entry.
+        SendMessageA(parentWindow, WM_APP + 7, 0, 0);
+        EXPECT_TRUE(parent.Close());
+        int index = -1;
+        EXPECT_TRUE(parent.FindChild(nullptr, &index));
+        EXPECT_EQ(index, 0);
+    }
 }

@@ -44,7 +44,7 @@ void ExpectReadBackEqual(const VoiceMenuConfig& written, const VoiceMenuConfig& 
     GetExtPart(written.greeting, ext, sizeof ext);
     EXPECT_EQ(std::string(read.greeting), name[0] ? std::string(name) + "." + ext : "");
     EXPECT_EQ(read.waitSeconds, written.waitSeconds);
-    for (int i = 0; i < CONFIG_SHOWN_SLOTS; ++i) {
+    for (int i = 0; i < CONFIG_SLOT_COUNT; ++i) {
         const CommandSlot& w = written.slots[i];
         const CommandSlot& r = read.slots[i];
         EXPECT_EQ(r.action, w.action) << "slot " << i;
@@ -69,6 +69,9 @@ TEST(IvrRoundTrip, EachRecordIsRefusedOrReadsBackAsWritten)
         {"parameter ending in a blank", 10, "", 13, ACTION_DIAL, "100 ", "в параметре команды «Абонент занят» есть пробел"},
         {"empty parameter", 10, "", 3, ACTION_MENU, "", nullptr},
         {"disconnect ignores its text", 10, "", 4, ACTION_DISCONNECT, "", nullptr},
+        {"parameter of 16 for t", 10, "", SLOT_T, ACTION_MENU, "1234567890123456", nullptr},
+        {"parameter of 17 for t", 10, "", SLOT_T, ACTION_DIAL, "12345678901234567", "параметр команды «t» длиннее 16 символов"},
+        {"parameter with a blank for t", 10, "", SLOT_T, ACTION_MENU, "t menu", "в параметре команды «t» есть пробел"},
         {"blank in the greeting's name", 10, "D:\\sounds\\" + dept, 0, ACTION_NONE, "", "в имени файла приветствия есть пробел"},
         {"blank in the greeting's extension", 10, "hello.w av", 0, ACTION_NONE, "", "в имени файла приветствия есть пробел"},
         {"blank in the greeting's folder only", 10, "D:\\my sounds\\hello.wav", 0, ACTION_NONE, "", nullptr},

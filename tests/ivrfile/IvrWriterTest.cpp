@@ -152,7 +152,7 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
         {9, ACTION_MENU, "12-34"},
         {2, ACTION_DIAL, "1234567890123456"},               // the whole 16-character field
         {1, 7, "unknown code"},                             // no line
-        {14, ACTION_MENU, "never"},                         // slot "t" is never written
+        {14, ACTION_MENU, "t-menu"},                        // slot "t" comes last, like any key
     });
     strcpy(config.slots[2].paramText[ACTION_MENU], "other action's text");
     EXPECT_EQ(Written(config),
@@ -162,7 +162,8 @@ TEST(IvrWriter, SlotLinesInSlotOrderWithFixedColumns)
               "9    menu            12-34\r\n"
               "*    disconnect\r\n"
               "#    menu            hash\r\n"
-              "b    dial            busy\r\n");
+              "b    dial            busy\r\n"
+              "t    menu            t-menu\r\n");
 }
 
 TEST(IvrWriter, DefaultsAndEmptyParameters)
