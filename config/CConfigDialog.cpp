@@ -90,23 +90,23 @@ LRESULT CALLBACK ParameterEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 CConfigDialog::CConfigDialog(HINSTANCE instance)
     : CBaseDialog(instance, nullptr, IDD_CONFIG, DLGMODE_MODAL)
 {
-    ready = false;
-    memset(&config, 0, sizeof config);
-    SetDefaults(&config);
-    modified = false;
-    fileStamp = FileStamp();
+    ready_ = false;
+    memset(&config_, 0, sizeof config_);
+    SetDefaults(&config_);
+    modified_ = false;
+    fileStamp_ = FileStamp();
     // Registers itself as this dialog's child.
-    player.reset(new (std::nothrow) CPlayerDialog(GetResInstance(), this));
+    player_.reset(new (std::nothrow) CPlayerDialog(GetResInstance(), this));
 }
 
 CConfigDialog::~CConfigDialog()
 {
-    if (player) {
-        RemoveChild(player.get());
+    if (player_) {
+        RemoveChild(player_.get());
         // Its window has ended already (or never existed); this only runs its
         // OnClose, which releases a playback if one is left.
-        player->Close();
-        player.reset();
+        player_->Close();
+        player_.reset();
     }
 }
 
@@ -118,8 +118,8 @@ bool CConfigDialog::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 bool CConfigDialog::OnInitDialog()
 {
     HWND hwnd = GetHwnd();
-    ready = false;
-    modified = false;
+    ready_ = false;
+    modified_ = false;
     g_hMainWnd = hwnd;
 
     SendDlgItemMessageA(hwnd, IDC_WAIT_SPIN, UDM_SETRANGE32, 0, MAX_WAIT_SECONDS);
@@ -169,9 +169,9 @@ bool CConfigDialog::OnInitDialog()
     }
     SendMessageA(combo, CB_SETCURSEL, 0, 0);
 
-    RefreshList(&config);
+    RefreshList(&config_);
     UpdateControls();
-    ready = true;
+    ready_ = true;
     SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
     SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
     return CBaseDialog::OnInitDialog();
@@ -205,8 +205,8 @@ void CConfigDialog::RefreshList(VoiceMenuConfig* record)
 
 void CConfigDialog::ShowSlot(const CommandSlot* slot)
 {
-    bool wasReady = ready;
-    ready = false;
+    bool wasReady = ready_;
+    ready_ = false;
     if (slot) {
         HWND hwnd = GetHwnd();
         HWND combo = GetDlgItem(hwnd, IDC_ACTION);
@@ -220,7 +220,7 @@ void CConfigDialog::ShowSlot(const CommandSlot* slot)
         }
     }
     if (wasReady)
-        ready = true;
+        ready_ = true;
 }
 
 void CConfigDialog::UpdateControls()
@@ -228,7 +228,7 @@ void CConfigDialog::UpdateControls()
     HWND hwnd = GetHwnd();
     LRESULT selected = SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETCURSEL, 0, 0);
     LRESULT action = SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETITEMDATA, selected, 0);
-    bool hasGreeting = config.greeting[0] != '\0';
+    bool hasGreeting = config_.greeting[0] != '\0';
 
     const struct {
         int id;
@@ -237,7 +237,7 @@ void CConfigDialog::UpdateControls()
         {IDC_PARAMETER, action != ACTION_NONE && action != ACTION_DISCONNECT},
         {IDC_LISTEN, hasGreeting},
         {IDC_CLEAR_GREETING, hasGreeting},
-        {IDC_SAVE, modified},
+        {IDC_SAVE, modified_},
     };
     for (const auto& state : states) {
         HWND control = GetDlgItem(hwnd, state.id);
@@ -295,9 +295,9 @@ void CConfigDialog::OnNotify(NMHDR* header)
 
 void CConfigDialog::OnCommand(HWND hwnd, int id, HWND control, int code)
 {
-    if (ready) {
+    if (ready_) {
         if (code == CBN_SELCHANGE || code == EN_CHANGE)
-            modified = true;
+            modified_ = true;
         if (!RunCommand(id, code)) {
             UpdateControls();
             return;  // the dialog stays open with its changes
@@ -314,7 +314,7 @@ bool CConfigDialog::RunCommand(int id, int code)
     case IDCANCEL:
         if (!ConfirmUnsavedChanges())
             return false;
-        modified = false;
+        modified_ = false;
         break;
     case IDC_OPEN:
         Open();
@@ -359,7 +359,7 @@ void CConfigDialog::OnActionChosen()
     if (selected == CB_ERR)
         return;
     int action = static_cast<int>(SendDlgItemMessageA(hwnd, IDC_ACTION, CB_GETITEMDATA, selected, 0));
-    ready = false;
+    ready_ = false;
     for (int row = SelectedRow(); row >= 0; row = NextSelectedRow(row)) {
         CommandSlot* slot = GetRowSlot(row);
         if (!slot)
@@ -367,15 +367,15 @@ void CConfigDialog::OnActionChosen()
         slot->action = action;
         SetDlgItemTextA(hwnd, IDC_PARAMETER, CurrentParam(slot));
     }
-    RefreshList(&config);
-    ready = true;
+    RefreshList(&config_);
+    ready_ = true;
 }
 
 void CConfigDialog::OnParameterChanged()
 {
     char text[TEXT_SIZE] = {};
     GetDlgItemTextA(GetHwnd(), IDC_PARAMETER, text, TEXT_SIZE - 1);
-    ready = false;
+    ready_ = false;
     for (int row = SelectedRow(); row >= 0; row = NextSelectedRow(row)) {
         char* param = CurrentParam(GetRowSlot(row));
         if (!param)
@@ -383,21 +383,21 @@ void CConfigDialog::OnParameterChanged()
         memset(param, 0, TEXT_SIZE);
         strcpy(param, text);
     }
-    RefreshList(&config);
-    ready = true;
+    RefreshList(&config_);
+    ready_ = true;
 }
 
 bool CConfigDialog::OnClose()
 {
     if (!ConfirmUnsavedChanges())
         return false;
-    modified = false;
+    modified_ = false;
     return CBaseDialog::OnClose();
 }
 
 bool CConfigDialog::ConfirmUnsavedChanges()
 {
-    if (!modified)
+    if (!modified_)
         return true;
     switch (AskSaveChanges()) {
     case IDYES:
@@ -418,7 +418,7 @@ void CConfigDialog::ReadWaitTime()
 {
     char text[TEXT_SIZE] = {};
     GetDlgItemTextA(GetHwnd(), IDC_WAIT_TIME, text, TEXT_SIZE - 1);
-    config.waitSeconds = static_cast<int>(strtol(text, nullptr, 10));
+    config_.waitSeconds = static_cast<int>(strtol(text, nullptr, 10));
 }
 
 bool CConfigDialog::AskFileName(DWORD flags, const char* filter, char* name)
@@ -430,11 +430,7 @@ bool CConfigDialog::AskFileName(DWORD flags, const char* filter, char* name)
 
 void CConfigDialog::ShowBadConfigFile(const char* fileName)
 {
-    char format[TEXT_SIZE] = {};
-    LoadStringA(GetResInstance(), IDS_IVR_BAD_FORMAT, format, sizeof format);
-    char message[512] = {};
-    snprintf(message, sizeof message, format, fileName);
-    ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
+    ShowMessageFormat(GetResInstance(), GetHwnd(), MB_OK | MB_ICONHAND, IDS_IVR_BAD_FORMAT, fileName);
 }
 
 void CConfigDialog::Open()
@@ -467,11 +463,11 @@ void CConfigDialog::Open()
         ShowBadConfigFile(fileName);
         return;
     }
-    memcpy(&config, scratch, sizeof config);
-    fileStamp = stamp;
+    memcpy(&config_, scratch, sizeof config_);
+    fileStamp_ = stamp;
 
     SetDlgItemTextA(hwnd, IDC_IVR_FILE, fileName);
-    RefreshList(&config);
+    RefreshList(&config_);
     // The up-down holds only 0 to 60; keep the value it shows, even when its
     // text did not change and so sent no notification.
     ReadWaitTime();
@@ -479,7 +475,7 @@ void CConfigDialog::Open()
     int row = SelectedRow();
     if (row >= 0)
         ShowSlot(GetRowSlot(row));
-    modified = false;
+    modified_ = false;
 }
 
 bool CConfigDialog::Save()
@@ -507,7 +503,7 @@ bool CConfigDialog::SaveAs()
     }
     // The operator has agreed to replace what the file holds now; should the
     // write fail, a later Save asks only about a change made after this.
-    fileStamp = TakeFileStamp(name);
+    fileStamp_ = TakeFileStamp(name);
     // Its change notification marks the configuration modified until written.
     SetDlgItemTextA(hwnd, IDC_IVR_FILE, name);
     return WriteTo(name);
@@ -516,10 +512,10 @@ bool CConfigDialog::SaveAs()
 bool CConfigDialog::WriteTo(const char* name)
 {
     // A failed write keeps the flag: the changes are still not on disk.
-    if (!WriteIvrFile(name, &config))
+    if (!WriteIvrFile(name, &config_))
         return false;
-    fileStamp = TakeFileStamp(name);
-    modified = false;
+    fileStamp_ = TakeFileStamp(name);
+    modified_ = false;
     return true;
 }
 
@@ -528,14 +524,11 @@ bool CConfigDialog::ConfirmOverwriteOfChange(const char* name)
     FileStamp now = TakeFileStamp(name);
     // A file deleted meanwhile holds nobody's work: saving only puts the menu
     // back under the name the window shows, as the operator asked.
-    if (!now.found || !FileStampsDiffer(fileStamp, now))
+    if (!now.found || !FileStampsDiffer(fileStamp_, now))
         return true;
-    char format[TEXT_SIZE * 2] = {};
-    LoadStringA(GetResInstance(), IDS_FILE_CHANGED_QUESTION, format, sizeof format);
-    char message[TEXT_SIZE * 4] = {};
-    snprintf(message, sizeof message, format, name);
     // "Нет" is the default: Enter alone must not throw away another's work.
-    return ShowMessage(GetResInstance(), GetHwnd(), message, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
+    return ShowMessageFormat(GetResInstance(), GetHwnd(), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2,
+                             IDS_FILE_CHANGED_QUESTION, name) == IDYES;
 }
 
 void CConfigDialog::ChooseGreeting()
@@ -555,7 +548,7 @@ void CConfigDialog::ChooseGreeting()
             check.Close();
             // Its change notification marks the configuration modified.
             SetDlgItemTextA(hwnd, IDC_GREETING, fileName);
-            lstrcpynA(config.greeting, fileName, sizeof config.greeting);
+            lstrcpynA(config_.greeting, fileName, sizeof config_.greeting);
             return;
         }
         char message[REJECTION_MESSAGE_SIZE] = {};
@@ -568,29 +561,25 @@ void CConfigDialog::ChooseGreeting()
 
 bool CConfigDialog::GreetingNameFits(const char* fileName)
 {
-    IvrCheck check = CheckIvrGreeting(fileName, config.waitSeconds);
+    IvrCheck check = CheckIvrGreeting(fileName, config_.waitSeconds);
     if (check.fault == IVR_FITS)
         return true;
     char reason[TEXT_SIZE] = {};
     DescribeIvrFault(check, reason, sizeof reason);
-    char format[TEXT_SIZE * 2] = {};
-    LoadStringA(GetResInstance(), IDS_GREETING_REFUSED, format, sizeof format);
-    char message[TEXT_SIZE * 4] = {};
-    snprintf(message, sizeof message, format, fileName, reason);
-    ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
+    ShowMessageFormat(GetResInstance(), GetHwnd(), MB_OK | MB_ICONHAND, IDS_GREETING_REFUSED, fileName, reason);
     return false;
 }
 
 void CConfigDialog::ClearGreeting()
 {
-    memset(config.greeting, 0, sizeof config.greeting);
+    memset(config_.greeting, 0, sizeof config_.greeting);
     SetDlgItemTextA(GetHwnd(), IDC_GREETING, "");
 }
 
 void CConfigDialog::GreetingPath(char* path)
 {
-    lstrcpynA(path, config.greeting, TEXT_SIZE);
-    if (strchr(config.greeting, '\\') || strchr(config.greeting, ':'))
+    lstrcpynA(path, config_.greeting, TEXT_SIZE);
+    if (strchr(config_.greeting, '\\') || strchr(config_.greeting, ':'))
         return;
     char ivrFile[TEXT_SIZE] = {};
     GetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, ivrFile, TEXT_SIZE - 1);
@@ -599,18 +588,18 @@ void CConfigDialog::GreetingPath(char* path)
     if (!folder[0])
         return;
     char beside[TEXT_SIZE] = {};
-    int length = snprintf(beside, sizeof beside, "%s\\%s", folder, config.greeting);
+    int length = snprintf(beside, sizeof beside, "%s\\%s", folder, config_.greeting);
     if (length > 0 && length < TEXT_SIZE && FileExists(beside))
         lstrcpynA(path, beside, TEXT_SIZE);
 }
 
 void CConfigDialog::Listen()
 {
-    if (!player)
+    if (!player_)
         return;
     char path[TEXT_SIZE] = {};
     GreetingPath(path);
-    player->playOnOpen = false;
+    player_->playOnOpen = false;
     if (!FileExists(path)) {
         // The player would keep and play the file of its previous run: say
         // instead that this greeting cannot be found.
@@ -621,6 +610,6 @@ void CConfigDialog::Listen()
         ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
         return;
     }
-    player->SetMessageFile(path);
-    player->Run();
+    player_->SetMessageFile(path);
+    player_->Run();
 }

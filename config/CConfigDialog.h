@@ -53,7 +53,7 @@ private:
     int AskSaveChanges();
     // A greeting name the .ivr file can hold as it stands; otherwise says why.
     bool GreetingNameFits(const char* fileName);
-    // Writes config under name; on success the file is stamped and the changes
+    // Writes config_ under name; on success the file is stamped and the changes
     // count as saved, on failure they stay unsaved.
     bool WriteTo(const char* name);
     // Before Save replaces the file it last read or wrote: true when nobody has
@@ -63,7 +63,7 @@ private:
     bool AskFileName(DWORD flags, const char* filter, char* name);
     // Message 379 for a file that is no configuration.
     void ShowBadConfigFile(const char* fileName);
-    // Takes the wait time back from field 1011 into config.
+    // Takes the wait time back from field 1011 into config_.
     void ReadWaitTime();
     // The selected list row, or -1; the next selected one after a row.
     int SelectedRow();
@@ -72,9 +72,9 @@ private:
     // looked for next to that file first.
     void GreetingPath(char* path);
 
-    VoiceMenuConfig config;
-    bool ready;     // false while the dialog itself changes its controls
-    bool modified;  // the configuration has changes that are not saved
-    FileStamp fileStamp;  // the file of field 1002 as this dialog last read or wrote it
-    std::unique_ptr<CPlayerDialog> player;  // listens to the greeting
+    VoiceMenuConfig config_;
+    bool ready_;     // false while the dialog itself changes its controls
+    bool modified_;  // the configuration has changes that are not saved
+    FileStamp fileStamp_;  // the file of field 1002 as this dialog last read or wrote it
+    std::unique_ptr<CPlayerDialog> player_;  // listens to the greeting
 };

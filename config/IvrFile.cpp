@@ -214,11 +214,7 @@ bool RecordFits(const char* fileName, const VoiceMenuConfig* config)
         return true;
     char reason[TEXT_SIZE] = {};
     DescribeIvrFault(check, reason, sizeof reason);
-    char format[TEXT_SIZE * 2] = {};
-    LoadStringA(g_hInstance, IDS_IVR_NOT_SAVED, format, sizeof format);
-    char message[TEXT_SIZE * 4] = {};
-    snprintf(message, sizeof message, format, fileName, reason);
-    ShowMessage(g_hInstance, g_hMainWnd, message, MB_OK | MB_ICONHAND);
+    ShowMessageFormat(g_hInstance, g_hMainWnd, MB_OK | MB_ICONHAND, IDS_IVR_NOT_SAVED, fileName, reason);
     return false;
 }
 
