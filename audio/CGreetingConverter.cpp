@@ -59,10 +59,11 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     inputSamples_ = 0;
     outputSamples_ = 0;
     tag_ = targetTag;
-    // At 8000 Hz already the samples pass as they are, sample for sample.
+    // At 8000 Hz already the samples pass as they are, sample for sample,
+    // and Media Foundation is not needed.
     resampling_ = sourceRate_ != VOICE_SAMPLES_PER_SEC;
     if (resampling_ && FAILED(resampler_.Open(sourceRate_, VOICE_SAMPLES_PER_SEC)))
-        return ERROR_NOT_SUPPORTED;
+        return CONVERT_ERROR_NO_RESAMPLER;
     code = OpenEncoder(targetTag);
     // The length at 8000 Hz where the source's size tells it (0: unknown).
     const ULONGLONG frames = wave.GetFrameCount();

@@ -16,6 +16,12 @@
 
 class CWaveSource;
 
+// Answered by Convert when the source needs a new sampling rate and the
+// platform's resampler cannot be had: Media Foundation is not installed, or
+// its resampler cannot be created. An application's code (bit 29), never a
+// system error.
+const DWORD CONVERT_ERROR_NO_RESAMPLER = 0x20000001;
+
 class CGreetingConverter {
 public:
     CGreetingConverter();
@@ -30,7 +36,7 @@ public:
     // Writes target (through a temporary beside it) from source. Answers 0,
     // ERROR_CANCELLED once cancel is seen (nothing is left behind, and the
     // cancel is looked at up to the moment the target is replaced),
-    // ERROR_FILE_TOO_LARGE when the result would
+    // CONVERT_ERROR_NO_RESAMPLER, ERROR_FILE_TOO_LARGE when the result would
     // not fit in a WAV file (refused before writing when the source's length
     // is known), or the error code of what failed (see CWaveSource::Open and
     // CWaveWriter). progress, when given, hears on the converting thread the
