@@ -12,7 +12,7 @@ const int PROGRESS_STEP = 10;
 } // namespace
 
 CConversionThread::CConversionThread(const char* source, const char* target, WORD targetTag)
-    : tag_(targetTag), thread_(nullptr), cancel_(false), notify_(nullptr), result_(ERROR_CANCELLED)
+    : tag_(targetTag), thread_(nullptr), cancel_(false), notify_(nullptr), result_(ERROR_CANCELLED), done_(false)
 {
     lstrcpynA(source_, source, sizeof source_);
     lstrcpynA(target_, target, sizeof target_);
@@ -32,11 +32,6 @@ bool CConversionThread::Start()
     unsigned id = 0;
     thread_.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadMain, this, 0, &id)));
     return thread_.IsValid();
-}
-
-bool CConversionThread::Ended() const
-{
-    return !thread_.IsValid() || WaitForSingleObject(thread_.Get(), 0) == WAIT_OBJECT_0;
 }
 
 unsigned __stdcall CConversionThread::ThreadMain(void* self)
@@ -60,6 +55,15 @@ void CConversionThread::Run()
         result_ = converter.Convert(source_, target_, tag_, &cancel_, tell);
     }
     // Gone with the converter: its files and any temporary it left.
+    TellEnded();
+}
+
+// The end is marked before the window is read, and the window is set before
+// the mark is read (both sequentially consistent): a window that opens
+// meanwhile either is read here or sees the mark, never neither.
+void CConversionThread::TellEnded()
+{
+    done_.store(true);
     HWND window = notify_.load();
     if (window)
         PostMessageA(window, WM_CONVERSION_ENDED, 0, 0);

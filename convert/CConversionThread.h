@@ -26,13 +26,20 @@ public:
 
     bool Start();
     void Cancel() { cancel_.store(true); }
-    // The window that hears of progress and the end; null for none. When the
-    // thread has already ended, nothing is posted: the caller looks at Ended.
+    // The window that hears of progress and the end; null for none. A window
+    // set after the thread has told its end hears nothing: the caller sets
+    // the window first, then looks at Ended, and one of the two sees the end.
     void SetNotifyWindow(HWND window) { notify_.store(window); }
     HANDLE GetHandle() const { return thread_.Get(); }
-    bool Ended() const;
+    // True from the moment the result is ready, before the thread has exited.
+    bool Ended() const { return !thread_.IsValid() || done_.load(); }
     // 0, ERROR_CANCELLED or the code of what failed; valid once it has ended.
     DWORD GetResult() const { return result_; }
+
+protected:
+    // The thread's last step: marks the end, then tells the window, if any.
+    // A class that extends it waits for the thread in its own destructor.
+    virtual void TellEnded();
 
 private:
     static unsigned __stdcall ThreadMain(void* self);
@@ -44,5 +51,6 @@ private:
     ScopedHandle thread_;
     std::atomic<bool> cancel_;    // written by the interface thread
     std::atomic<HWND> notify_;    // written by the interface thread
-    DWORD result_;                // written by the conversion thread before it ends
+    DWORD result_;                // written by the conversion thread before done_
+    std::atomic<bool> done_;      // written by the conversion thread, before it reads notify_
 };

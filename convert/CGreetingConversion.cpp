@@ -85,6 +85,11 @@ bool CGreetingConversion::Offer(const CVoiceFile& refused, char* fileName)
     DWORD code = Convert(source, target, tag);
     if (code == ERROR_CANCELLED)
         return false;
+    if (code == CONVERT_ERROR_NO_RESAMPLER || code == ERROR_FILE_TOO_LARGE) {
+        ShowText(code == CONVERT_ERROR_NO_RESAMPLER ? IDS_CONVERT_NO_RESAMPLER : IDS_CONVERT_RESULT_TOO_LARGE, source,
+                 MB_OK | MB_ICONHAND);
+        return false;
+    }
     if (code != 0) {
         char format[TEXT_SIZE] = {};
         char context[MESSAGE_SIZE] = {};

@@ -11,6 +11,8 @@ const DWORD PCM_BYTES = 2;
 const float PCM_SCALE = 32768.0f;  // the scale sox and ffmpeg use both ways
 // Pieces of PCM handed to the encoder at a time, in bytes: one second.
 const DWORD ENCODE_PIECE_BYTES = VOICE_SAMPLES_PER_SEC * PCM_BYTES;
+// Progress while reading stops short of this; it is told once the file is complete.
+const int PERMILLE_COMPLETE = 1000;
 
 short Quantise(float sample)
 {
@@ -57,13 +59,16 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     inputSamples_ = 0;
     outputSamples_ = 0;
     tag_ = targetTag;
-    // At 8000 Hz already the samples pass as they are, sample for sample.
+    // At 8000 Hz already the samples pass as they are, sample for sample,
+    // and Media Foundation is not needed.
     resampling_ = sourceRate_ != VOICE_SAMPLES_PER_SEC;
     if (resampling_ && FAILED(resampler_.Open(sourceRate_, VOICE_SAMPLES_PER_SEC)))
-        return ERROR_NOT_SUPPORTED;
+        return CONVERT_ERROR_NO_RESAMPLER;
     code = OpenEncoder(targetTag);
+    // The length at 8000 Hz where the source's size tells it (0: unknown).
+    const ULONGLONG frames = wave.GetFrameCount();
     if (code == 0)
-        code = writer_.Create(target, targetTag);
+        code = writer_.Create(target, targetTag, (frames * VOICE_SAMPLES_PER_SEC + sourceRate_ - 1) / sourceRate_);
 
     while (code == 0) {
         if (cancel && cancel->load())
@@ -75,13 +80,20 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
             break;
         inputSamples_ += count;
         code = Resample(samples, count, false);
-        if (progress && wave.GetDataBytes())
-            progress((int)(wave.GetBytesRead() * 1000 / wave.GetDataBytes()));
+        if (progress && wave.GetDataBytes()) {
+            ULONGLONG permille = wave.GetBytesRead() * PERMILLE_COMPLETE / wave.GetDataBytes();
+            progress(permille < PERMILLE_COMPLETE ? (int)permille : PERMILLE_COMPLETE - 1);
+        }
     }
     if (code == 0)
         code = Resample(nullptr, 0, true);
+    DWORD samples = 0;
     if (code == 0)
-        code = Finish();
+        code = Finish(&samples);
+    if (code == 0 && progress)
+        progress(PERMILLE_COMPLETE);
+    if (code == 0)
+        code = writer_.Commit(samples, cancel);
     return code;
 }
 
@@ -155,24 +167,22 @@ DWORD CGreetingConverter::Encode(const BYTE* pcm, DWORD bytes, bool last)
 // Pads a short filter output with silence to the input's length; GSM 6.10
 // codes whole blocks of 320 samples, so its length is rounded to the nearest
 // block (at most half a block, 20 ms, away) by padding or by the encoder
-// dropping the partial block.
-DWORD CGreetingConverter::Finish()
+// dropping the partial block. *samples: the count the file holds.
+DWORD CGreetingConverter::Finish(DWORD* samples)
 {
     ULONGLONG expected = ExpectedSamples();
     const VoiceFormat* format = FindVoiceFormat(tag_);
-    DWORD samples = (DWORD)expected;
+    *samples = (DWORD)expected;
     if (format->samplesPerBlock) {
         ULONGLONG blocks = (expected + format->samplesPerBlock / 2) / format->samplesPerBlock;
-        samples = (DWORD)(blocks * format->samplesPerBlock);
-        if (samples > expected)
-            expected = samples;
+        *samples = (DWORD)(blocks * format->samplesPerBlock);
+        if (*samples > expected)
+            expected = *samples;
     }
     DWORD code = 0;
     while (code == 0 && outputSamples_ < expected)
         code = Emit(nullptr, VOICE_SAMPLES_PER_SEC, expected);
     if (code == 0 && encoding_)
         code = Encode(nullptr, 0, true);
-    if (code == 0)
-        code = writer_.Commit(samples);
     return code;
 }

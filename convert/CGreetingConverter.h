@@ -16,6 +16,12 @@
 
 class CWaveSource;
 
+// Answered by Convert when the source needs a new sampling rate and the
+// platform's resampler cannot be had: Media Foundation is not installed, or
+// its resampler cannot be created. An application's code (bit 29), never a
+// system error.
+const DWORD CONVERT_ERROR_NO_RESAMPLER = 0x20000001;
+
 class CGreetingConverter {
 public:
     CGreetingConverter();
@@ -28,10 +34,14 @@ public:
     static DWORD Probe(const char* source);
 
     // Writes target (through a temporary beside it) from source. Answers 0,
-    // ERROR_CANCELLED once cancel is seen (nothing is left behind), or the
-    // error code of what failed (see CWaveSource::Open and CWaveWriter).
-    // progress, when given, hears the per mille of the source read after
-    // each piece, on the converting thread.
+    // ERROR_CANCELLED once cancel is seen (nothing is left behind, and the
+    // cancel is looked at up to the moment the target is replaced),
+    // CONVERT_ERROR_NO_RESAMPLER, ERROR_FILE_TOO_LARGE when the result would
+    // not fit in a WAV file (refused before writing when the source's length
+    // is known), or the error code of what failed (see CWaveSource::Open and
+    // CWaveWriter). progress, when given, hears on the converting thread the
+    // per mille of the source read after each piece (at most 999), and 1000
+    // once the new file is complete, just before it replaces the target.
     DWORD Convert(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
                   const std::function<void(int)>& progress);
 
@@ -43,7 +53,7 @@ private:
     ULONGLONG ExpectedSamples() const;
     DWORD Emit(const float* samples, DWORD count, ULONGLONG limit);
     DWORD Encode(const BYTE* pcm, DWORD bytes, bool last);
-    DWORD Finish();
+    DWORD Finish(DWORD* samples);
 
     CMfResampler resampler_;
     bool resampling_;

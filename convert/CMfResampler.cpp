@@ -42,10 +42,17 @@ HRESULT MakeSample(DWORD bytes, ComPtr<IMFSample>* sample, ComPtr<IMFMediaBuffer
 } // namespace
 
 // A thread that already chose its apartment keeps it; only a join of our own
-// is undone.
+// is undone. Media Foundation's functions are bound when first called: its
+// library is loaded here first, so that a missing one is an error, not an
+// exception on the first call.
 HRESULT CMfResampler::CPlatformScope::Begin()
 {
     End();
+    mfplat_ = LoadLibraryA("mfplat.dll");
+    if (!mfplat_) {
+        DWORD error = GetLastError();
+        return HRESULT_FROM_WIN32(error ? error : ERROR_MOD_NOT_FOUND);
+    }
     comJoined_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     HRESULT hr = MFStartup(MF_VERSION, MFSTARTUP_LITE);
     mfStarted_ = SUCCEEDED(hr);
@@ -58,6 +65,9 @@ void CMfResampler::CPlatformScope::End()
         MFShutdown();
     if (comJoined_)
         CoUninitialize();
+    if (mfplat_)
+        FreeLibrary(mfplat_);
+    mfplat_ = nullptr;
     mfStarted_ = false;
     comJoined_ = false;
 }

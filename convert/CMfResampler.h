@@ -1,7 +1,9 @@
 // Mono float samples at any rate to 8000 Hz through the platform's own audio
 // resampler, Media Foundation's resampler DSP (CLSID_CResamplerMediaObject).
 // Created, used and destroyed on one thread, which it joins to COM and Media
-// Foundation for its lifetime.
+// Foundation for its lifetime. Media Foundation is a Windows component that
+// may be missing (N editions, Windows Server without the feature): Open then
+// fails with an error, before any of its functions is called.
 #pragma once
 #include <windows.h>
 #include <mftransform.h>
@@ -35,6 +37,7 @@ private:
         void End();
 
     private:
+        HMODULE mfplat_ = nullptr;  // held while Media Foundation runs
         bool comJoined_ = false;
         bool mfStarted_ = false;
     };

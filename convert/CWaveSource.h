@@ -33,6 +33,9 @@ public:
     DWORD GetSampleRate() const { return sampleRate_; }
     ULONGLONG GetDataBytes() const { return dataBytes_; }
     ULONGLONG GetBytesRead() const { return bytesRead_; }
+    // The frames the data holds where its size tells (PCM and float read as
+    // they are); 0 where only decoding tells.
+    ULONGLONG GetFrameCount() const { return useCodec_ ? 0 : dataBytes_ / pcm_.nBlockAlign; }
 
 private:
     DWORD ReadFormat();

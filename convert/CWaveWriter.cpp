@@ -48,6 +48,17 @@ DWORD FmtBodyBytes(const WAVEFORMATEX& format)
     return 18 + format.cbSize;
 }
 
+// The most data bytes whose RIFF and data sizes (and a pad byte) stay 32-bit.
+const ULONGLONG MAX_DATA_BYTES = MAXDWORD - MAX_HEADER_BYTES - 1;
+
+// Bytes of that many samples in a format, a last partial block counted whole.
+ULONGLONG DataBytesFor(const VoiceFormat& format, ULONGLONG samples)
+{
+    if (!format.samplesPerBlock)
+        return samples * format.blockAlign;
+    return (samples + format.samplesPerBlock - 1) / format.samplesPerBlock * format.blockAlign;
+}
+
 } // namespace
 
 CWaveWriter::CWaveWriter() : target_(), temp_(), tag_(0), dataBytes_(0) {}
@@ -56,17 +67,22 @@ CWaveWriter::~CWaveWriter() { Discard(); }
 
 void CWaveWriter::Discard()
 {
+    if (file_.IsValid())
+        MarkForDeletion(true);
     file_.Close();
     if (temp_[0])
-        DeleteFileA(temp_);
+        DeleteFileA(temp_);  // where the mark did not take
     temp_[0] = '\0';
 }
 
-DWORD CWaveWriter::Create(const char* target, WORD tag)
+DWORD CWaveWriter::Create(const char* target, WORD tag, ULONGLONG samples)
 {
     Discard();
-    if (!FindVoiceFormat(tag))
+    const VoiceFormat* format = FindVoiceFormat(tag);
+    if (!format)
         return ERROR_INVALID_PARAMETER;
+    if (DataBytesFor(*format, samples) > MAX_DATA_BYTES)
+        return ERROR_FILE_TOO_LARGE;
     if (!target || !*target || strlen(target) >= MAX_PATH)
         return ERROR_INVALID_NAME;
     // The rename would replace a read-only file under Wine and for an administrator.
@@ -85,13 +101,49 @@ DWORD CWaveWriter::Create(const char* target, WORD tag)
     SetLastError(0);
     if (!GetTempFileNameA(folder, "wav", 0, temp_))
         return LastErrorOr(ERROR_PATH_NOT_FOUND);
-    file_.Reset(CreateFileA(temp_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_.IsValid()) {
-        DWORD code = LastErrorOr(ERROR_OPEN_FAILED);
+    // DELETE access: to mark it for deletion and to rename it by its handle.
+    file_.Reset(
+        CreateFileA(temp_, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD code = file_.IsValid() ? MarkForDeletion(true) : LastErrorOr(ERROR_OPEN_FAILED);
+    if (code == 0)
+        code = WriteHeader(0);
+    if (code != 0)
         Discard();
-        return code;
-    }
-    return WriteHeader(0);
+    return code;
+}
+
+// A file marked for deletion goes when its last handle closes, however the
+// process ends; the mark is taken back only to rename it into place.
+DWORD CWaveWriter::MarkForDeletion(bool deleted)
+{
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = deleted ? TRUE : FALSE;
+    SetLastError(0);
+    if (!SetFileInformationByHandle(file_.Get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return LastErrorOr(ERROR_ACCESS_DENIED);
+    return 0;
+}
+
+// By the handle, which no one else can open meanwhile. A target another
+// program holds open without delete sharing is not replaced.
+DWORD CWaveWriter::RenameOverTarget()
+{
+    WCHAR wide[MAX_PATH] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, target_, -1, wide, MAX_PATH))
+        return ERROR_INVALID_NAME;
+    union {
+        FILE_RENAME_INFO info;
+        BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(WCHAR)];
+    } rename = {};
+    DWORD length = GetFullPathNameW(wide, MAX_PATH, rename.info.FileName, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return ERROR_INVALID_NAME;
+    rename.info.ReplaceIfExists = TRUE;
+    rename.info.FileNameLength = length * sizeof(WCHAR);
+    SetLastError(0);
+    if (!SetFileInformationByHandle(file_.Get(), FileRenameInfo, &rename, sizeof rename))
+        return LastErrorOr(ERROR_ACCESS_DENIED);
+    return 0;
 }
 
 DWORD CWaveWriter::WriteHeader(DWORD samples)
@@ -125,7 +177,7 @@ DWORD CWaveWriter::Write(const BYTE* data, DWORD size)
     if (!file_.IsValid())
         return ERROR_INVALID_HANDLE;
     // The sizes of a RIFF file are 32-bit: refuse rather than wrap round.
-    if (size > MAXDWORD - MAX_HEADER_BYTES - 1 - dataBytes_)
+    if (size > MAX_DATA_BYTES - dataBytes_)
         return ERROR_FILE_TOO_LARGE;
     DWORD code = WriteAll(file_.Get(), data, size);
     if (code == 0)
@@ -133,7 +185,7 @@ DWORD CWaveWriter::Write(const BYTE* data, DWORD size)
     return code;
 }
 
-DWORD CWaveWriter::Commit(DWORD samples)
+DWORD CWaveWriter::Commit(DWORD samples, const std::atomic<bool>* cancel)
 {
     if (!file_.IsValid())
         return ERROR_INVALID_HANDLE;
@@ -151,16 +203,20 @@ DWORD CWaveWriter::Commit(DWORD samples)
     SetLastError(0);
     if (!code && !FlushFileBuffers(file_.Get()))
         code = LastErrorOr(ERROR_WRITE_FAULT);
-    SetLastError(0);
-    if (!file_.Close() && !code)
-        code = LastErrorOr(ERROR_WRITE_FAULT);
-    SetLastError(0);
-    if (!code && !MoveFileExA(temp_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        code = LastErrorOr(ERROR_ACCESS_DENIED);
+    // Looked at last, right before the rename: once the operator has
+    // cancelled, the old target stays as it was.
+    if (!code && cancel && cancel->load())
+        code = ERROR_CANCELLED;
+    if (!code)
+        code = MarkForDeletion(false);
+    if (!code)
+        code = RenameOverTarget();
     if (code) {
         Discard();
         return code;
     }
     temp_[0] = '\0';
+    // Flushed and in place: a failing close loses nothing written.
+    file_.Close();
     return 0;
 }

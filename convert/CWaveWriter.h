@@ -1,9 +1,12 @@
 // Writes a greeting WAV in one of the accepted formats the way the .ivr file
 // is saved: into a temporary file beside the target, every write checked,
 // then renamed over the target in one step. Until Commit succeeds the target
-// is untouched, and a writer that did not commit deletes its temporary.
+// is untouched. The temporary is marked for deletion while it is written, so
+// that it goes when its handle closes, also when the process ends unasked.
 #pragma once
 #include <windows.h>
+
+#include <atomic>
 
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
@@ -15,17 +18,24 @@ public:
     CWaveWriter(const CWaveWriter&) = delete;
     CWaveWriter& operator=(const CWaveWriter&) = delete;
 
-    // tag: one of the accepted formats at 8000 Hz mono. Answers 0 or an error
-    // code; a read-only target or a folder of that name is refused at once.
-    DWORD Create(const char* target, WORD tag);
+    // tag: one of the accepted formats at 8000 Hz mono; samples: how many
+    // will be written when that is known beforehand, else 0. Answers 0 or an
+    // error code; a read-only target or a folder of that name is refused at
+    // once, and so (ERROR_FILE_TOO_LARGE) are more samples than the 32-bit
+    // sizes of a RIFF file can hold, before anything is written.
+    DWORD Create(const char* target, WORD tag, ULONGLONG samples);
     DWORD Write(const BYTE* data, DWORD size);
-    // Completes the header (samples: the fact chunk's count) and replaces the target.
-    DWORD Commit(DWORD samples);
+    // Completes the header (samples: the fact chunk's count) and replaces the
+    // target, unless cancel (may be null) is set by then: the last thing
+    // looked at before the rename. Answers 0, ERROR_CANCELLED or an error code.
+    DWORD Commit(DWORD samples, const std::atomic<bool>* cancel);
     // Closes and deletes the temporary; the target stays as it was.
     void Discard();
 
 private:
     DWORD WriteHeader(DWORD samples);
+    DWORD MarkForDeletion(bool deleted);
+    DWORD RenameOverTarget();
 
     ScopedHandle file_;
     char target_[TEXT_SIZE];

@@ -32,6 +32,8 @@
 #define IDS_CONVERT_ERROR         395  // context line of a failed conversion
 #define IDS_CONVERT_TOO_LARGE     396  // more than 4 GB of sound data
 #define IDS_CONVERT_SAME_FILE     397  // the source chosen as the target
+#define IDS_CONVERT_NO_RESAMPLER  440  // a new sampling rate without Media Foundation
+#define IDS_CONVERT_RESULT_TOO_LARGE 441  // the converted file would exceed 4 GB
 #define IDS_ERROR_LINE            400  // "Ошибка: %d" of a system error report
 #define IDS_IVR_OPEN_ERROR        401  // report contexts of the .ivr reader and writer
 #define IDS_IVR_CREATE_ERROR      402

@@ -4,6 +4,8 @@
 #include <stdio.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "playback/CVoiceFile.h"
 #include "common/G711Reference.h"
 #include "bytes/FileBytes.h"
+#include "common/SelfRelaunch.h"
 #include "common/TestUtil.h"
 #include "bytes/WavBytes.h"
 #include "convert/ConvertFiles.h"
@@ -253,8 +256,9 @@ TEST(GreetingConverterRobustness, MoreThanFourGigabytesOfDataIsRefused)
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 }
 
-// A read-only target, a target another program holds open, and a cancelled
-// conversion: the old file stays as it was and no temporary is left.
+// A read-only target, a target a reader holds open, and a conversion cancelled
+// in its last steps, once the new file is complete: the old file stays as it
+// was and no temporary is left.
 TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
 {
     TempDir dir("convert_faults");
@@ -266,8 +270,9 @@ TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
     // One converter for all: what a failure leaves must go at once, not with it.
     CGreetingConverter converter;
     auto Convert = [&](const std::string& from, const std::string& to, WORD tag,
-                       const std::atomic<bool>* cancel = nullptr) {
-        return converter.Convert(from.c_str(), to.c_str(), tag, cancel, nullptr);
+                       const std::atomic<bool>* cancel = nullptr,
+                       const std::function<void(int)>& progress = nullptr) {
+        return converter.Convert(from.c_str(), to.c_str(), tag, cancel, progress);
     };
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(Convert(source, target, WAVE_FORMAT_PCM), (DWORD)ERROR_ACCESS_DENIED);
@@ -276,17 +281,87 @@ TEST(GreetingConverterRobustness, FailuresLeaveTheOldTargetIntact)
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 
     {
-        HANDLE lock = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        // Shared for reading, as the player and every other reader open it.
+        HANDLE reader = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
         DWORD code = Convert(source, target, WAVE_FORMAT_ALAW);
-        CloseHandle(lock);
-        EXPECT_NE(code, 0u) << "a target held open without sharing was replaced";
+        CloseHandle(reader);
+        EXPECT_NE(code, 0u) << "a target a reader holds open was replaced";
     }
     EXPECT_EQ(ReadFileBytes(target), old);
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
 
-    std::atomic<bool> cancel(true);
-    EXPECT_EQ(Convert(source, target, WAVE_FORMAT_GSM610, &cancel), (DWORD)ERROR_CANCELLED);
-    EXPECT_EQ(ReadFileBytes(target), old);
+    // "Отмена" pressed when the whole source has been read and the file is
+    // complete: the drain, padding and flush behind it must not replace the target.
+    std::atomic<bool> cancel(false);
+    int heardLast = 0;
+    auto cancelAtTheEnd = [&](int permille) {
+        if (permille >= 1000) {
+            ++heardLast;
+            cancel.store(true);
+        }
+    };
+    EXPECT_EQ(Convert(source, target, WAVE_FORMAT_GSM610, &cancel, cancelAtTheEnd), (DWORD)ERROR_CANCELLED);
+    EXPECT_EQ(heardLast, 1);
+    EXPECT_TRUE(ReadFileBytes(target) == old) << "the old target was replaced after the cancel";
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+}
+
+// A result larger than a WAV file holds is refused before anything is
+// written, when the source's length tells it: 3.75 GB of 8-bit samples at
+// 8000 Hz make 7.5 GB of 16-bit PCM. The source is stored sparse.
+TEST(GreetingConverterRobustness, ResultOverFourGigabytesIsRefusedBeforeWriting)
+{
+    TempDir dir("convert_huge_out");
+    std::string source = dir.File("long.wav");
+    const DWORD dataSize = 0xF0000000u;
+    std::string fmt = Le16(WAVE_FORMAT_PCM) + Le16(1) + Le32(8000) + Le32(8000) + Le16(1) + Le16(8);
+    if (!WriteSparseWav(source, fmt, dataSize, 44ULL + dataSize))
+        GTEST_SKIP() << "this file system cannot hold a 3.75 GB file";
+    CGreetingConverter converter;
+    std::atomic<bool> cancel(false);
+    bool written = false;
+    auto stopAtOnce = [&](int) {
+        written = true;
+        cancel.store(true);
+    };
+    EXPECT_EQ(converter.Convert(source.c_str(), dir.File("out.wav").c_str(), WAVE_FORMAT_PCM, &cancel, stopAtOnce),
+              (DWORD)ERROR_FILE_TOO_LARGE);
+    EXPECT_FALSE(written) << "the conversion began";
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 1u);
+    // The same source fits as A-law: 3.75 GB.
+    cancel.store(false);
+    written = false;
+    EXPECT_EQ(converter.Convert(source.c_str(), dir.File("out.wav").c_str(), WAVE_FORMAT_ALAW, &cancel, stopAtOnce),
+              (DWORD)ERROR_CANCELLED);
+    EXPECT_TRUE(written);
+}
+
+// A process that ends in the middle of a conversion (ended from outside, or a
+// codec's fault) leaves no temporary beside the target.
+TEST(GreetingConverterRobustness, TemporaryGoesWithTheProcess)
+{
+    const char marker[] = "ORLENTA_CONVERT_KILLED_CHILD";
+    const char folderVariable[] = "ORLENTA_CONVERT_KILLED_FOLDER";
+    if (IsRelaunched(marker)) {
+        std::string folder = EnvPath(folderVariable);
+        Convert(folder + "\\long.wav", folder + "\\out.wav", WAVE_FORMAT_GSM610);
+        ADD_FAILURE() << "the conversion was not ended from outside";
+        return;
+    }
+    TempDir dir("convert_killed");
+    const DWORD dataSize = 0xF0000000u;
+    std::string fmt = Le16(WAVE_FORMAT_PCM) + Le16(1) + Le32(11025) + Le32(11025) + Le16(1) + Le16(8);
+    if (!WriteSparseWav(dir.File("long.wav"), fmt, dataSize, 44ULL + dataSize))
+        GTEST_SKIP() << "this file system cannot hold a 3.75 GB file";
+    SetEnvironmentVariableA(folderVariable, dir.Path().c_str());
+    std::unique_ptr<ChildProcess> child = StartSelf(marker, "GreetingConverterRobustness.TemporaryGoesWithTheProcess");
+    SetEnvironmentVariableA(folderVariable, nullptr);
+    ASSERT_TRUE(child->Started());
+    bool writing = WaitFor([&] { return !ListFiles(dir.Path(), "*.tmp").empty(); }, 60000);
+    EXPECT_TRUE(writing) << "the child wrote no temporary";
+    ASSERT_TRUE(TerminateProcess(child->Handle(), 1));
+    EXPECT_TRUE(child->Wait(10000));
+    EXPECT_TRUE(WaitFor([&] { return ListFiles(dir.Path()).size() == 1u; }))
+        << "left behind: " << ListFiles(dir.Path()).back();
 }

@@ -305,6 +305,8 @@ TEST_F(GreetingConversionFlow, CancelDuringALongConversionLeavesNothing)
         HWND types = GetDlgItem(saveDialog, FILE_TYPE_LIST);
         SendMessageA(types, CB_SETCURSEL, 3, 0);
         SendMessageA(saveDialog, WM_COMMAND, MAKEWPARAM(FILE_TYPE_LIST, CBN_SELCHANGE), (LPARAM)types);
+        // The dialog takes the type at the end of the choice, as a click ends it.
+        SendMessageA(saveDialog, WM_COMMAND, MAKEWPARAM(FILE_TYPE_LIST, CBN_SELENDOK), (LPARAM)types);
         ModalWatcher::PressButton(saveDialog, IDOK);
     });
     watcher.CancelFile();
