@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/CReplacementFile.h"
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
@@ -157,17 +158,9 @@ bool ReadSlotLine(const char* line, VoiceMenuConfig* config)
     return true;
 }
 
-// GetLastError of a failed call, or fallback when the call left no code, so
-// that the report is never silently dropped.
-DWORD LastErrorOr(DWORD fallback)
-{
-    DWORD code = GetLastError();
-    return code ? code : fallback;
-}
-
 // Sends a formatted piece to the debug channel and writes it with CR LF line
 // ends. Answers 0 or the error code.
-DWORD WritePiece(HANDLE file, const char* text)
+DWORD WritePiece(CReplacementFile& file, const char* text)
 {
     OutputDebugStringA(text);
     char bytes[PIECE_SIZE * 2];
@@ -177,14 +170,10 @@ DWORD WritePiece(HANDLE file, const char* text)
             bytes[size++] = '\r';
         bytes[size++] = *p;
     }
-    DWORD written = 0;
-    SetLastError(0);
-    if (!WriteFile(file, bytes, size, &written, nullptr))
-        return LastErrorOr(ERROR_WRITE_FAULT);
-    return written == size ? 0 : ERROR_DISK_FULL;
+    return file.Write(bytes, size);
 }
 
-DWORD WriteContent(HANDLE file, const VoiceMenuConfig* config)
+DWORD WriteContent(CReplacementFile& file, const VoiceMenuConfig* config)
 {
     char piece[PIECE_SIZE];
     FormatHeader(config->greeting, config->waitSeconds, piece, sizeof piece);
@@ -219,50 +208,32 @@ bool RecordFits(const char* fileName, const VoiceMenuConfig* config)
 }
 
 // A read-only file or a folder at the target's name is refused before anything
-// is written: the rename would replace a read-only file under Wine and for an
-// administrator.
+// is written.
 bool CanReplaceTarget(const char* fileName)
 {
-    DWORD attributes = GetFileAttributesA(fileName);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return true;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-        ReportSystemErrorId(ERROR_ACCESS_DENIED, IDS_IVR_REPLACE_ERROR);
-        return false;
-    }
-    return true;
+    DWORD code = CReplacementFile::CheckTarget(fileName);
+    if (code)
+        ReportSystemErrorId(code, IDS_IVR_REPLACE_ERROR);
+    return code == 0;
 }
 
-// Writes the temporary completely, then renames it over the target in one
-// step; the target is untouched unless everything before succeeded.
-bool SaveThroughTemp(const char* fileName, const char* tempName, const VoiceMenuConfig* config)
+// Writes the record into the temporary that created made (or failed to: its
+// code), then renames it over the target in one step; the target is untouched
+// unless everything before succeeded.
+bool SaveThrough(CReplacementFile& file, DWORD created, const VoiceMenuConfig* config)
 {
-    DWORD code = 0;
-    ScopedHandle file(CreateFileA(tempName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        code = LastErrorOr(ERROR_OPEN_FAILED);
-    } else {
-        code = WriteContent(file.Get(), config);
-        if (!code) {
-            SetLastError(0);
-            if (!FlushFileBuffers(file.Get()))
-                code = LastErrorOr(ERROR_WRITE_FAULT);
-        }
-        SetLastError(0);
-        if (!file.Close() && !code)
-            code = LastErrorOr(ERROR_WRITE_FAULT);
-    }
+    DWORD code = created;
+    if (!code)
+        code = WriteContent(file, config);
+    if (!code)
+        code = file.Flush();
     if (code) {
-        DeleteFileA(tempName);
+        file.Discard();
         ReportSystemErrorId(code, IDS_IVR_CREATE_ERROR);
         return false;
     }
-
-    SetLastError(0);
-    if (!MoveFileExA(tempName, fileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        code = LastErrorOr(ERROR_ACCESS_DENIED);
-        DeleteFileA(tempName);
+    code = file.Replace();
+    if (code) {
         ReportSystemErrorId(code, IDS_IVR_REPLACE_ERROR);
         return false;
     }
@@ -399,30 +370,14 @@ bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
     }
     if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
         return false;
-
-    // The temporary goes into the target's folder, so that the final rename
-    // stays on one volume and replaces the target in one step.
-    char folder[MAX_PATH] = {};
-    lstrcpynA(folder, fileName, sizeof folder);
-    char* end = folder + strlen(folder);
-    while (end > folder && end[-1] != '\\' && end[-1] != '/' && end[-1] != ':')
-        --end;
-    *end = '\0';
-    if (!folder[0])
-        lstrcpyA(folder, ".");
-
-    char tempName[MAX_PATH] = {};
-    SetLastError(0);
-    if (!GetTempFileNameA(folder, "ivr", 0, tempName)) {
-        ReportSystemErrorId(LastErrorOr(ERROR_PATH_NOT_FOUND), IDS_IVR_CREATE_ERROR);
-        return false;
-    }
-    return SaveThroughTemp(fileName, tempName, config);
+    CReplacementFile file;
+    return SaveThrough(file, file.Create(fileName, "ivr"), config);
 }
 
 bool WriteIvrFileThrough(const char* fileName, const char* tempName, const VoiceMenuConfig* config)
 {
     if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
         return false;
-    return SaveThroughTemp(fileName, tempName, config);
+    CReplacementFile file;
+    return SaveThrough(file, file.CreateAs(fileName, tempName), config);
 }

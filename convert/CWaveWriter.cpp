@@ -20,15 +20,6 @@ DWORD LastErrorOr(DWORD fallback)
     return code ? code : fallback;
 }
 
-DWORD WriteAll(HANDLE file, const void* data, DWORD size)
-{
-    DWORD written = 0;
-    SetLastError(0);
-    if (!WriteFile(file, data, size, &written, nullptr))
-        return LastErrorOr(ERROR_WRITE_FAULT);
-    return written == size ? 0 : ERROR_DISK_FULL;
-}
-
 BYTE* Put(BYTE* p, const void* data, DWORD size)
 {
     memcpy(p, data, size);
@@ -61,19 +52,11 @@ ULONGLONG DataBytesFor(const VoiceFormat& format, ULONGLONG samples)
 
 } // namespace
 
-CWaveWriter::CWaveWriter() : target_(), temp_(), tag_(0), dataBytes_(0) {}
+CWaveWriter::CWaveWriter() : tag_(0), dataBytes_(0) {}
 
 CWaveWriter::~CWaveWriter() { Discard(); }
 
-void CWaveWriter::Discard()
-{
-    if (file_.IsValid())
-        MarkForDeletion(true);
-    file_.Close();
-    if (temp_[0])
-        DeleteFileA(temp_);  // where the mark did not take
-    temp_[0] = '\0';
-}
+void CWaveWriter::Discard() { out_.Discard(); }
 
 DWORD CWaveWriter::Create(const char* target, WORD tag, ULONGLONG samples)
 {
@@ -83,67 +66,14 @@ DWORD CWaveWriter::Create(const char* target, WORD tag, ULONGLONG samples)
         return ERROR_INVALID_PARAMETER;
     if (DataBytesFor(*format, samples) > MAX_DATA_BYTES)
         return ERROR_FILE_TOO_LARGE;
-    if (!target || !*target || strlen(target) >= MAX_PATH)
-        return ERROR_INVALID_NAME;
-    // The rename would replace a read-only file under Wine and for an administrator.
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        return ERROR_ACCESS_DENIED;
-    lstrcpynA(target_, target, sizeof target_);
     tag_ = tag;
     dataBytes_ = 0;
-
-    // Beside the target: the rename stays on one volume.
-    char folder[TEXT_SIZE] = {};
-    GetDirPart(target, folder, sizeof folder);
-    if (!folder[0])
-        lstrcpyA(folder, ".");
-    SetLastError(0);
-    if (!GetTempFileNameA(folder, "wav", 0, temp_))
-        return LastErrorOr(ERROR_PATH_NOT_FOUND);
-    // DELETE access: to mark it for deletion and to rename it by its handle.
-    file_.Reset(
-        CreateFileA(temp_, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD code = file_.IsValid() ? MarkForDeletion(true) : LastErrorOr(ERROR_OPEN_FAILED);
+    DWORD code = out_.Create(target, "wav");
     if (code == 0)
         code = WriteHeader(0);
     if (code != 0)
         Discard();
     return code;
-}
-
-// A file marked for deletion goes when its last handle closes, however the
-// process ends; the mark is taken back only to rename it into place.
-DWORD CWaveWriter::MarkForDeletion(bool deleted)
-{
-    FILE_DISPOSITION_INFO disposition = {};
-    disposition.DeleteFile = deleted ? TRUE : FALSE;
-    SetLastError(0);
-    if (!SetFileInformationByHandle(file_.Get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return LastErrorOr(ERROR_ACCESS_DENIED);
-    return 0;
-}
-
-// By the handle, which no one else can open meanwhile. A target another
-// program holds open without delete sharing is not replaced.
-DWORD CWaveWriter::RenameOverTarget()
-{
-    WCHAR wide[MAX_PATH] = {};
-    if (!MultiByteToWideChar(CP_ACP, 0, target_, -1, wide, MAX_PATH))
-        return ERROR_INVALID_NAME;
-    union {
-        FILE_RENAME_INFO info;
-        BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(WCHAR)];
-    } rename = {};
-    DWORD length = GetFullPathNameW(wide, MAX_PATH, rename.info.FileName, nullptr);
-    if (length == 0 || length >= MAX_PATH)
-        return ERROR_INVALID_NAME;
-    rename.info.ReplaceIfExists = TRUE;
-    rename.info.FileNameLength = length * sizeof(WCHAR);
-    SetLastError(0);
-    if (!SetFileInformationByHandle(file_.Get(), FileRenameInfo, &rename, sizeof rename))
-        return LastErrorOr(ERROR_ACCESS_DENIED);
-    return 0;
 }
 
 DWORD CWaveWriter::WriteHeader(DWORD samples)
@@ -167,19 +97,19 @@ DWORD CWaveWriter::WriteHeader(DWORD samples)
     }
     p = PutChunk(p, "data", dataBytes_);
     LARGE_INTEGER start = {};
-    if (!SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN))
+    if (!SetFilePointerEx(out_.Handle(), start, nullptr, FILE_BEGIN))
         return LastErrorOr(ERROR_SEEK);
-    return WriteAll(file_.Get(), header, (DWORD)(p - header));
+    return out_.Write(header, (DWORD)(p - header));
 }
 
 DWORD CWaveWriter::Write(const BYTE* data, DWORD size)
 {
-    if (!file_.IsValid())
+    if (!out_.IsOpen())
         return ERROR_INVALID_HANDLE;
     // The sizes of a RIFF file are 32-bit: refuse rather than wrap round.
     if (size > MAX_DATA_BYTES - dataBytes_)
         return ERROR_FILE_TOO_LARGE;
-    DWORD code = WriteAll(file_.Get(), data, size);
+    DWORD code = out_.Write(data, size);
     if (code == 0)
         dataBytes_ += size;
     return code;
@@ -187,36 +117,26 @@ DWORD CWaveWriter::Write(const BYTE* data, DWORD size)
 
 DWORD CWaveWriter::Commit(DWORD samples, const std::atomic<bool>* cancel)
 {
-    if (!file_.IsValid())
+    if (!out_.IsOpen())
         return ERROR_INVALID_HANDLE;
     DWORD code = 0;
     if (dataBytes_ & 1) {
         LARGE_INTEGER end = {};
         const BYTE zero = 0;  // RIFF pads an odd chunk to an even length
-        if (!SetFilePointerEx(file_.Get(), end, nullptr, FILE_END))
+        if (!SetFilePointerEx(out_.Handle(), end, nullptr, FILE_END))
             code = LastErrorOr(ERROR_SEEK);
         if (!code)
-            code = WriteAll(file_.Get(), &zero, 1);
+            code = out_.Write(&zero, 1);
     }
     if (!code)
         code = WriteHeader(samples);
-    SetLastError(0);
-    if (!code && !FlushFileBuffers(file_.Get()))
-        code = LastErrorOr(ERROR_WRITE_FAULT);
-    // Looked at last, right before the rename: once the operator has
-    // cancelled, the old target stays as it was.
-    if (!code && cancel && cancel->load())
-        code = ERROR_CANCELLED;
     if (!code)
-        code = MarkForDeletion(false);
+        code = out_.Flush();
+    // The cancel is looked at last, right before the rename: once the
+    // operator has cancelled, the old target stays as it was.
     if (!code)
-        code = RenameOverTarget();
-    if (code) {
+        code = out_.Replace(cancel);
+    if (code)
         Discard();
-        return code;
-    }
-    temp_[0] = '\0';
-    // Flushed and in place: a failing close loses nothing written.
-    file_.Close();
-    return 0;
+    return code;
 }

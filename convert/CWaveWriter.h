@@ -1,15 +1,12 @@
-// Writes a greeting WAV in one of the accepted formats the way the .ivr file
-// is saved: into a temporary file beside the target, every write checked,
-// then renamed over the target in one step. Until Commit succeeds the target
-// is untouched. The temporary is marked for deletion while it is written, so
-// that it goes when its handle closes, also when the process ends unasked.
+// Writes a greeting WAV in one of the accepted formats the way every file is
+// saved (CReplacementFile): until Commit succeeds the target is untouched,
+// and the temporary goes with the writer or the process.
 #pragma once
 #include <windows.h>
 
 #include <atomic>
 
-#include "app/ScopedWin.h"
-#include "app/TextSize.h"
+#include "app/CReplacementFile.h"
 
 class CWaveWriter {
 public:
@@ -34,12 +31,8 @@ public:
 
 private:
     DWORD WriteHeader(DWORD samples);
-    DWORD MarkForDeletion(bool deleted);
-    DWORD RenameOverTarget();
 
-    ScopedHandle file_;
-    char target_[TEXT_SIZE];
-    char temp_[MAX_PATH];
+    CReplacementFile out_;
     WORD tag_;
     DWORD dataBytes_;
 };
