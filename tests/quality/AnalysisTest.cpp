@@ -169,33 +169,17 @@ TEST(GreetingVerdict, EachGreetingEarnsItsWarningInEachFormat)
     }
 }
 
-TEST(GreetingVerdict, TextsGiveTheValueTheLimitAndTheTarget)
+TEST(GreetingVerdict, TextGivesTheValueTheLimitAndTheTarget)
 {
     GreetingFigures f = {};
     f.activeLevelDb = -35.04;
-    f.clippedRuns = 7;
-    f.leadSilenceSec = 1.26;
-    f.tailSilenceSec = 2.5;
-    struct Row {
-        const char* code;
-        const char* start;  // UTF-8
-    } rows[] = {
-        {"greeting-clipped", "Срезанные пики (клиппинг): 7, а допустимо 0."},
-        {"greeting-quiet", "Речь слишком тихая: -35.0 дБ, а нужно не тише -30.0 дБ."},
-        {"greeting-lead-silence", "Тишина перед первым словом: 1.3 с, а допустимо не больше 1.0 с."},
-        {"greeting-tail-silence", "Тишина после последнего слова: 2.5 с, а допустимо не больше 2.0 с."},
-    };
     std::vector<const GreetingWarning*> found = FindGreetingWarnings(f);
-    ASSERT_EQ(found.size(), 4u);
-    for (size_t i = 0; i < found.size(); ++i) {
-        EXPECT_STREQ(found[i]->code, rows[i].code);
-        char text[1024];
-        FormatGreetingWarning(GetModuleHandleA(nullptr), *found[i], f, text, sizeof text);
-        EXPECT_EQ(std::string(text).substr(0, Ansi(rows[i].start).size()), Ansi(rows[i].start)) << Utf8(text);
-    }
-    // The fix's targets close the texts: -22 dB for the level.
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_STREQ(found[0]->code, "greeting-quiet");
     char text[1024];
-    FormatGreetingWarning(GetModuleHandleA(nullptr), *found[1], f, text, sizeof text);
+    FormatGreetingWarning(GetModuleHandleA(nullptr), *found[0], f, text, sizeof text);
+    const std::string start = Ansi("Речь слишком тихая: -35.0 дБ, а нужно не тише -30.0 дБ.");
+    EXPECT_EQ(std::string(text).substr(0, start.size()), start) << Utf8(text);
     EXPECT_NE(std::string(text).find(Ansi("до -22.0 дБ")), std::string::npos) << Utf8(text);
 }
 
