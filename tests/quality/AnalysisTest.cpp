@@ -116,8 +116,9 @@ TEST(GreetingAnalysis, ActiveLevelOfToneBurstsIsTheirOwnLevel)
         printf("[ figure ] %.0f Hz bursts at %.2f dBov: active level %.3f dBov, activity %.3f\n", row.hz, own,
                figures.activeLevelDb, figures.activity);
         // A silence after the last burst adds one more hangover to the activity.
-        if (row.tail == 0)
+        if (row.tail == 0) {
             EXPECT_NEAR(figures.activeLevelDb, own, 0.5);
+        }
         EXPECT_NEAR(figures.leadSilenceSec, row.lead, 1e-9);
         EXPECT_NEAR(figures.tailSilenceSec, row.tail, 1e-9);
         EXPECT_NEAR(figures.durationSec, samples.size() / 8000.0, 1e-9);
