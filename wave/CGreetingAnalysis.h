@@ -14,7 +14,7 @@ const double GREETING_SILENCE_DB = -100.0;
 // is -3.0 dBov), dBFS for the peak (0 dBFS is 32768).
 struct GreetingFigures {
     double activeLevelDb;     // active speech level, dBov
-    double activity;          // fraction of the samples that counted as active, 0..1
+    double activity;          // activity factor, 0..1: long-term power over active power
     double longTermLevelDb;   // RMS of every sample, dBov
     double peakDb;            // largest magnitude, dBFS
     int clippedRuns;          // runs of 3 or more samples at or beyond 99% of the format's full scale
