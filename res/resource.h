@@ -52,6 +52,12 @@
 #define IDS_FAULT_PARAM_LONG      415
 #define IDS_FAULT_WAIT            416
 #define IDS_FILE_CHANGED_QUESTION 420  // Save onto a file someone else has changed
+#define IDS_GREETING_CLIPPED      600  // greeting quality warnings: measured value, limit, target
+#define IDS_GREETING_QUIET        601
+#define IDS_GREETING_LOUD         602
+#define IDS_GREETING_LEAD_SILENCE 603
+#define IDS_GREETING_TAIL_SILENCE 604
+#define IDS_GREETING_FIGURES      605  // level, peak, lead-in, tail, duration
 
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)

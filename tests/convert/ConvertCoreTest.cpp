@@ -18,7 +18,7 @@
 #include "common/TestUtil.h"
 #include "bytes/WavBytes.h"
 #include "convert/ConvertFiles.h"
-#include "convert/SignalMeasure.h"
+#include "common/SignalMeasure.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "convert/SignalMeasure.h"
+#include "common/SignalMeasure.h"
 
 #include <math.h>
 #include <string.h>
