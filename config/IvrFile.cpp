@@ -419,7 +419,6 @@ bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
 bool ReadIvrFileSilently(const char* fileName, VoiceMenuConfig* config, DWORD* error)
 {
     memset(config, 0, sizeof *config);
-    *error = 0;
     ScopedFile file;
     *error = OpenIvrFile(fileName, &file);
     if (*error)

@@ -24,22 +24,6 @@ namespace {
 
 const char MAIN_MENU[] = "main.ivr";
 
-class ScopedFind {
-public:
-    explicit ScopedFind(HANDLE find) : find_(find) {}
-    ~ScopedFind()
-    {
-        if (find_ != INVALID_HANDLE_VALUE)
-            FindClose(find_);
-    }
-    ScopedFind(const ScopedFind&) = delete;
-    ScopedFind& operator=(const ScopedFind&) = delete;
-    HANDLE Get() const { return find_; }
-
-private:
-    HANDLE find_;
-};
-
 // The folder's *.ivr files (any case of the extension; short names are not
 // matched), or false with the error code.
 bool ListMenuFiles(const std::string& folder, std::vector<std::string>* names, DWORD* error)
