@@ -40,6 +40,24 @@ private:
     HANDLE h_;
 };
 
+// A search of a folder's entries, closed with FindClose.
+class ScopedFind {
+public:
+    explicit ScopedFind(HANDLE find) : find_(find) {}
+    ~ScopedFind()
+    {
+        if (find_ != INVALID_HANDLE_VALUE)
+            FindClose(find_);
+    }
+    ScopedFind(const ScopedFind&) = delete;
+    ScopedFind& operator=(const ScopedFind&) = delete;
+
+    HANDLE Get() const { return find_; }
+
+private:
+    HANDLE find_;
+};
+
 // Holds a critical section for one scope.
 class ScopedCritSec {
 public:

@@ -158,6 +158,40 @@ bool ReadSlotLine(const char* line, VoiceMenuConfig* config)
     return true;
 }
 
+// Opens a configuration file for reading; answers 0 or the error code.
+DWORD OpenIvrFile(const char* fileName, ScopedFile* file)
+{
+    if (!fileName)
+        return ERROR_INVALID_NAME;
+    SetLastError(0);
+    _doserrno = 0;
+    file->reset(fopen(fileName, "rb"));
+    if (*file)
+        return 0;
+    DWORD code = GetLastError();
+    if (!code)
+        code = _doserrno ? static_cast<DWORD>(_doserrno) : ERROR_OPEN_FAILED;
+    return code;
+}
+
+// Reads the lines of an open file into a cleared record; false on a line that
+// does not belong in the file or a failing disk (not the end of the file).
+bool ReadIvrContent(FILE* file, VoiceMenuConfig* config)
+{
+    char line[TEXT_SIZE];
+    if (ReadLine(file, line)) {
+        ReadHeader(line, config);
+        ReadLine(file, line);  // line 2 is ignored
+        while (ReadLine(file, line)) {
+            if (line[0] == '\0')
+                continue;
+            if (!ReadSlotLine(line, config))
+                return false;
+        }
+    }
+    return !ferror(file);
+}
+
 // Sends a formatted piece to the debug channel and writes it with CR LF line
 // ends. Answers 0 or the error code.
 DWORD WritePiece(CReplacementFile& file, const char* text)
@@ -194,33 +228,34 @@ DWORD WriteContent(CReplacementFile& file, const VoiceMenuConfig* config)
     return 0;
 }
 
+// A failed step: the system's code and the context line of its report.
+bool Failed(IvrWriteError* error, DWORD code, UINT contextId)
+{
+    error->code = code;
+    error->contextId = contextId;
+    return false;
+}
+
 // The last guard before anything is written: a record that would read back
 // otherwise is refused with its reason, and the old file stays as it is.
-bool RecordFits(const char* fileName, const VoiceMenuConfig* config)
+bool RecordFits(const VoiceMenuConfig* config, IvrWriteError* error)
 {
-    IvrCheck check = CheckIvrRecord(config);
-    if (check.fault == IVR_FITS)
-        return true;
-    char reason[TEXT_SIZE] = {};
-    DescribeIvrFault(check, reason, sizeof reason);
-    ShowMessageFormat(g_hInstance, g_hMainWnd, MB_OK | MB_ICONHAND, IDS_IVR_NOT_SAVED, fileName, reason);
-    return false;
+    error->check = CheckIvrRecord(config);
+    return error->check.fault == IVR_FITS;
 }
 
 // A read-only file or a folder at the target's name is refused before anything
 // is written.
-bool CanReplaceTarget(const char* fileName)
+bool CanReplaceTarget(const char* fileName, IvrWriteError* error)
 {
     DWORD code = CReplacementFile::CheckTarget(fileName);
-    if (code)
-        ReportSystemErrorId(code, IDS_IVR_REPLACE_ERROR);
-    return code == 0;
+    return code == 0 || Failed(error, code, IDS_IVR_REPLACE_ERROR);
 }
 
 // Writes the record into the temporary that created made (or failed to: its
 // code), then renames it over the target in one step; the target is untouched
 // unless everything before succeeded.
-bool SaveThrough(CReplacementFile& file, DWORD created, const VoiceMenuConfig* config)
+bool SaveThrough(CReplacementFile& file, DWORD created, const VoiceMenuConfig* config, IvrWriteError* error)
 {
     DWORD code = created;
     if (!code)
@@ -229,16 +264,26 @@ bool SaveThrough(CReplacementFile& file, DWORD created, const VoiceMenuConfig* c
         code = file.Flush();
     if (code) {
         file.Discard();
-        ReportSystemErrorId(code, IDS_IVR_CREATE_ERROR);
-        return false;
+        return Failed(error, code, IDS_IVR_CREATE_ERROR);
     }
     code = file.Replace();
-    if (code) {
-        ReportSystemErrorId(code, IDS_IVR_REPLACE_ERROR);
-        return false;
-    }
-    return true;
+    return code == 0 || Failed(error, code, IDS_IVR_REPLACE_ERROR);
 }
+
+// The message of a failed write, as the configurator shows it.
+bool ReportWriteError(const char* fileName, const IvrWriteError& error)
+{
+    if (error.check.fault != IVR_FITS) {
+        char reason[TEXT_SIZE] = {};
+        DescribeIvrFault(error.check, reason, sizeof reason);
+        ShowMessageFormat(g_hInstance, g_hMainWnd, MB_OK | MB_ICONHAND, IDS_IVR_NOT_SAVED, fileName, reason);
+    } else {
+        ReportSystemErrorId(error.code, error.contextId);
+    }
+    return false;
+}
+
+IvrWriteError NoWriteError() { return IvrWriteError{Fits(), 0, 0}; }
 
 } // namespace
 
@@ -327,57 +372,70 @@ void DescribeIvrFault(const IvrCheck& check, char* out, int size)
 bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config)
 {
     memset(config, 0, sizeof *config);
-    if (!fileName) {
-        ReportSystemErrorId(ERROR_INVALID_NAME, IDS_IVR_OPEN_ERROR);
-        return false;
-    }
-
-    SetLastError(0);
-    _doserrno = 0;
-    ScopedFile file(fopen(fileName, "rb"));
-    if (!file) {
-        DWORD code = GetLastError();
-        if (!code)
-            code = _doserrno ? static_cast<DWORD>(_doserrno) : ERROR_OPEN_FAILED;
+    ScopedFile file;
+    if (DWORD code = OpenIvrFile(fileName, &file)) {
         ReportSystemErrorId(code, IDS_IVR_OPEN_ERROR);
         return false;
     }
+    return ReadIvrContent(file.get(), config);
+}
 
-    char line[TEXT_SIZE];
-    if (ReadLine(file.get(), line)) {
-        ReadHeader(line, config);
-        ReadLine(file.get(), line);  // line 2 is ignored
-        while (ReadLine(file.get(), line)) {
-            if (line[0] == '\0')
-                continue;
-            if (!ReadSlotLine(line, config))
-                return false;
-        }
-    }
-    // A failing disk is not the end of the file.
-    return !ferror(file.get());
+bool ReadIvrFileSilently(const char* fileName, VoiceMenuConfig* config, DWORD* error)
+{
+    memset(config, 0, sizeof *config);
+    ScopedFile file;
+    *error = OpenIvrFile(fileName, &file);
+    if (*error)
+        return false;
+    if (ReadIvrContent(file.get(), config))
+        return true;
+    if (ferror(file.get()))
+        *error = ERROR_READ_FAULT;
+    return false;
 }
 
 bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config)
 {
-    if (!fileName || !*fileName) {
-        ReportSystemErrorId(ERROR_INVALID_NAME, IDS_IVR_CREATE_ERROR);
-        return false;
-    }
-    if (strlen(fileName) >= MAX_PATH) {
-        ReportSystemErrorId(ERROR_FILENAME_EXCED_RANGE, IDS_IVR_CREATE_ERROR);
-        return false;
-    }
-    if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
+    IvrWriteError error;
+    return WriteIvrFileSilently(fileName, config, &error) || ReportWriteError(fileName, error);
+}
+
+bool WriteIvrFileSilently(const char* fileName, const VoiceMenuConfig* config, IvrWriteError* error)
+{
+    *error = NoWriteError();
+    if (!fileName || !*fileName)
+        return Failed(error, ERROR_INVALID_NAME, IDS_IVR_CREATE_ERROR);
+    if (strlen(fileName) >= MAX_PATH)
+        return Failed(error, ERROR_FILENAME_EXCED_RANGE, IDS_IVR_CREATE_ERROR);
+    if (!RecordFits(config, error) || !CanReplaceTarget(fileName, error))
         return false;
     CReplacementFile file;
-    return SaveThrough(file, file.Create(fileName, "ivr"), config);
+    return SaveThrough(file, file.Create(fileName, "ivr"), config, error);
 }
 
 bool WriteIvrFileThrough(const char* fileName, const char* tempName, const VoiceMenuConfig* config)
 {
-    if (!RecordFits(fileName, config) || !CanReplaceTarget(fileName))
-        return false;
-    CReplacementFile file;
-    return SaveThrough(file, file.CreateAs(fileName, tempName), config);
+    IvrWriteError error = NoWriteError();
+    if (RecordFits(config, &error) && CanReplaceTarget(fileName, &error)) {
+        CReplacementFile file;
+        if (SaveThrough(file, file.CreateAs(fileName, tempName), config, &error))
+            return true;
+    }
+    return ReportWriteError(fileName, error);
+}
+
+void DescribeIvrWriteError(const IvrWriteError& error, char* out, int size)
+{
+    if (error.check.fault != IVR_FITS) {
+        DescribeIvrFault(error.check, out, size);
+        return;
+    }
+    char context[TEXT_SIZE] = {};
+    LoadStringA(g_hInstance, error.contextId, context, sizeof context);
+    char system[TEXT_SIZE * 2] = {};
+    GetSystemErrorText(error.code, system, sizeof system);
+    // The system's text ends with its own line end.
+    for (char* p = system + strlen(system); p > system && (p[-1] == '\n' || p[-1] == '\r' || p[-1] == '.'); --p)
+        p[-1] = '\0';
+    snprintf(out, size, "%s: %s (%lu)", context, system, static_cast<unsigned long>(error.code));
 }

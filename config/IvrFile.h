@@ -2,6 +2,8 @@
 // system: a header line (wait time, greeting name), an empty line, then one
 // fixed-column line per key with an action.
 #pragma once
+#include <windows.h>
+
 #include "config/VoiceMenuConfig.h"
 
 // The parameter field of a key line is read this many characters wide.
@@ -38,12 +40,32 @@ void DescribeIvrFault(const IvrCheck& check, char* out, int size);
 // Reads a whole file into config (cleared first). False on a format error
 // (returned only) or when the file cannot be opened (reported).
 bool ReadIvrFile(const char* fileName, VoiceMenuConfig* config);
+// The same read without any message, for checks of many files: false with
+// *error 0 when a line does not belong in the file, or with the system's code
+// when the file cannot be opened or read.
+bool ReadIvrFileSilently(const char* fileName, VoiceMenuConfig* config, DWORD* error);
 
 // Writes config; the old file is replaced only once the new content is
 // completely on disk. False, with a report, when anything fails, and also when
 // the record would not read back as it stands (CheckIvrRecord): then nothing
 // is written at all.
 bool WriteIvrFile(const char* fileName, const VoiceMenuConfig* config);
+
+// Why a write failed: a record that would not read back as it stands (check),
+// or else the system's code and the step that failed (the context line of the
+// report, a string id).
+struct IvrWriteError {
+    IvrCheck check;
+    DWORD code;
+    UINT contextId;
+};
+
+// WriteIvrFile without any message, for a caller that writes several files
+// and tells which one failed: false with the reason in *error.
+bool WriteIvrFileSilently(const char* fileName, const VoiceMenuConfig* config, IvrWriteError* error);
+// The reason of a failed write in one line (the fault, or the step, the
+// system's text and its code), in size bytes of out.
+void DescribeIvrWriteError(const IvrWriteError& error, char* out, int size);
 
 // WriteIvrFile through a temporary named by the caller instead of a fresh
 // unique file beside the target (tests use it to make the write itself fail).

@@ -1,5 +1,5 @@
 ; Orlenta's Windows installer, built by scripts/package with makensis:
-;   makensis -DVERSION=x.y.z -DEXE=<Orlenta.exe> -DGUIDE=<guide> -DICON=<Orlenta.ico> -DOUTFILE=<setup.exe> Orlenta.nsi
+;   makensis -DVERSION=x.y.z -DEXE=<Orlenta.exe> -DCHECK=<OrlentaCheck.exe> -DGUIDE=<guide> -DICON=<Orlenta.ico> -DOUTFILE=<setup.exe> Orlenta.nsi
 ; Installs for all users into Program Files, one Start menu shortcut, an
 ; uninstaller registered in Programs and Features. /S installs silently.
 Unicode true
@@ -39,6 +39,7 @@ Section "Install"
     SetRegView 64
     SetOutPath "$INSTDIR"
     File "${EXE}"
+    File "${CHECK}"
     File "${GUIDE}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Orlenta.exe"
@@ -59,6 +60,7 @@ Section "Uninstall"
     SetRegView 64
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\Orlenta.exe"
+    Delete "$INSTDIR\OrlentaCheck.exe"
     Delete "$INSTDIR\Orlenta-guide-ru.html"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"

@@ -7,41 +7,13 @@
 #include "playback/CMessageReader.h"
 #include "playback/CPlaybackListener.h"
 #include "playback/CVoicePlay.h"
+#include "wave/VoiceFileCheck.h"
 #include "wave/VoiceFormats.h"
-#include "wave/WaveChunks.h"
 
 namespace {
 
 // Stop waits this long for the reader to close the device and end.
 const DWORD STOP_TIMEOUT_MS = 10000;
-
-bool IsAcceptedRate(const RawHeader& header, const VoiceFormat& format)
-{
-    return header.channels == VOICE_CHANNELS && header.samplesPerSec == VOICE_SAMPLES_PER_SEC &&
-           header.avgBytesPerSec == format.bytesPerSec;
-}
-
-// The one check of a voice file: exists, opens, has one of the accepted
-// formats and a data chunk. header receives the fields read, even when the
-// format is rejected; on success file is open at the first sample byte.
-// Answers VOICE_ERROR_NONE, VOICE_ERROR_MISSING, VOICE_ERROR_FORMAT or the
-// system's error code.
-DWORD CheckVoiceFile(const char* fileName, ScopedHandle* file, RawHeader* header, DWORD* dataOffset,
-                     DWORD* dataSize)
-{
-    if (!FileExists(fileName))
-        return VOICE_ERROR_MISSING;
-    file->Reset(OpenForReading(fileName));
-    if (!file->IsValid())
-        return GetLastError();
-    DWORD error = ReadRawHeader(file->Get(), header);
-    if (error != 0)
-        return error;
-    const VoiceFormat* format = FindVoiceFormat(header->formatTag);
-    if (!format || !IsAcceptedRate(*header, *format))
-        return VOICE_ERROR_FORMAT;
-    return FindVoiceData(file->Get(), header->fmtSize, dataOffset, dataSize);
-}
 
 } // namespace
 

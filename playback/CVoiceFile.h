@@ -7,15 +7,12 @@
 #include <memory>
 
 #include "app/TextSize.h"
+#include "wave/VoiceFileCheck.h"  // its last error codes
 
 class CMessageReader;
 class CVoicePlay;
 class CPlaybackListener;
 
-// Last error codes besides the system's own.
-const DWORD VOICE_ERROR_NONE = 0;
-const DWORD VOICE_ERROR_MISSING = 2;
-const DWORD VOICE_ERROR_FORMAT = 6;
 
 struct WaveHeader {
     WORD formatTag;

@@ -59,6 +59,53 @@
 #define IDS_GREETING_TAIL_SILENCE 604
 #define IDS_GREETING_FIGURES      605  // level, peak, lead-in, tail, duration
 
+#define IDS_FINDING_IVR_UNREADABLE   500  // findings of the check of a folder of menus
+#define IDS_FINDING_TARGET_EMPTY     501
+#define IDS_FINDING_TARGET_MISSING   502
+#define IDS_FINDING_DIAL_EMPTY       503
+#define IDS_FINDING_GREETING_MISSING 504
+#define IDS_FINDING_GREETING_FORMAT  505
+#define IDS_FINDING_GREETING_UNUSABLE 506
+#define IDS_FINDING_GREETING_NONE    507
+#define IDS_FINDING_DEFAULT_NONE     508
+#define IDS_FINDING_UNREACHABLE      509
+#define IDS_FINDING_NO_EXIT          510
+#define IDS_IVR_MALFORMED            511  // reason of an unreadable menu
+#define IDS_SEVERITY_ERROR           512  // severities and items for people
+#define IDS_SEVERITY_WARNING         513
+#define IDS_ITEM_KEY                 514
+#define IDS_ITEM_EVENT               515
+#define IDS_ITEM_GREETING            516
+#define IDS_CHECK_LINE               517  // OrlentaCheck: one finding, the summary, the usage and errors
+#define IDS_CHECK_SUMMARY            518
+#define IDS_CHECK_USAGE              519
+#define IDS_CHECK_BAD_ARGUMENT       520
+#define IDS_CHECK_NO_FOLDER          521
+#define IDS_CHECK_FOLDER_UNREADABLE  522
+#define IDS_CHECK_NO_START           523
+#define IDS_CHECK_REPORT_FAILED      524
+#define IDS_REPORT_TITLE             525  // the HTML report
+#define IDS_REPORT_MAP               526
+#define IDS_REPORT_FINDINGS          527
+#define IDS_REPORT_NO_FINDINGS       528
+#define IDS_REPORT_ENTRY             529
+#define IDS_REPORT_UNREACHABLE       530
+#define IDS_REPORT_GREETING          531
+#define IDS_REPORT_WAIT              532
+#define IDS_REPORT_LEADS_HERE        533
+#define IDS_REPORT_UNREADABLE        534
+#define IDS_REPORT_MENU              535
+#define IDS_REPORT_SEVERITY          536
+#define IDS_REPORT_ITEM              537
+#define IDS_REPORT_TEXT              538
+#define IDS_REPORT_NONE              539
+#define IDS_RENAME_NO_MENU           540  // reasons of a refused rename
+#define IDS_RENAME_EXISTS            541
+#define IDS_RENAME_BAD_NAME          542
+#define IDS_RENAME_READ_ONLY         543
+#define IDS_RENAME_UNREADABLE        544
+#define IDS_RENAME_MOVE_FAILED       545
+
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)
 #define IDC_OPEN                  1003

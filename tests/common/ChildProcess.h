@@ -9,6 +9,10 @@ public:
     // program may be null: the first word of the command line names it.
     // inheritHandles passes the test's inheritable handles (and so its console).
     ChildProcess(const char* program, std::string commandLine, bool inheritHandles = false);
+    // A console program whose standard output and error go into two files,
+    // made anew (a console program's output as a script redirects it).
+    ChildProcess(const char* program, std::string commandLine, const std::string& outPath,
+                 const std::string& errPath);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -23,6 +27,8 @@ public:
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
 
 private:
+    void Start(const char* program, std::string commandLine, bool inheritHandles, STARTUPINFOA* startup);
+
     PROCESS_INFORMATION process_ = {};
     bool started_ = false;
     DWORD error_ = 0;

@@ -1,5 +1,6 @@
-// What Orlenta.exe carries for Windows, read back from the built file with the
-// resource API: the manifest, the application icon and the version resource.
+// What Orlenta.exe and OrlentaCheck.exe carry for Windows, read back from the
+// built files with the resource API: the manifest, the application icon and the
+// version resource.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,13 +14,24 @@
 
 namespace {
 
-class ProgramResources : public ::testing::Test {
+struct Program {
+    const char* file;
+    const wchar_t* originalName;  // the version resource's OriginalFilename
+    const wchar_t* description;   // and FileDescription
+};
+
+const Program PROGRAMS[] = {
+    {"Orlenta.exe", L"Orlenta.exe", L"Конфигуратор голосового меню IVR"},
+    {"OrlentaCheck.exe", L"OrlentaCheck.exe", L"Проверка меню IVR в папке"},
+};
+
+class ProgramResources : public ::testing::TestWithParam<Program> {
 protected:
     void SetUp() override
     {
-        module_ = LoadLibraryExA(BuiltProgramPath("Orlenta.exe").c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module_, nullptr) << BuiltProgramPath("Orlenta.exe") << " error " << GetLastError();
+        path_ = BuiltProgramPath(GetParam().file);
+        module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(module_, nullptr) << path_ << " error " << GetLastError();
     }
     void TearDown() override
     {
@@ -35,10 +47,11 @@ protected:
         HGLOBAL data = LoadResource(module_, info);
         return std::string(static_cast<const char*>(LockResource(data)), SizeofResource(module_, info));
     }
+    std::string path_;
     HMODULE module_ = nullptr;
 };
 
-TEST_F(ProgramResources, ManifestAsksForCommonControls6AsInvokerOnWindows7To11)
+TEST_P(ProgramResources, ManifestAsksForCommonControls6AsInvokerOnWindows7To11)
 {
     std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_FALSE(manifest.empty()) << "no manifest resource 1 of type 24";
@@ -55,7 +68,7 @@ TEST_F(ProgramResources, ManifestAsksForCommonControls6AsInvokerOnWindows7To11)
         EXPECT_NE(manifest.find(text), std::string::npos) << text << " not in\n" << manifest;
 }
 
-TEST_F(ProgramResources, IconHasEverySizeWindowsAsksFor)
+TEST_P(ProgramResources, IconHasEverySizeWindowsAsksFor)
 {
     std::string group = Resource(MAKEINTRESOURCEA(IDI_ORLENTA), MAKEINTRESOURCEA(14));
     ASSERT_FALSE(group.empty()) << "no icon group " << IDI_ORLENTA;
@@ -79,9 +92,9 @@ TEST_F(ProgramResources, IconHasEverySizeWindowsAsksFor)
     }
 }
 
-TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion)
+TEST_P(ProgramResources, VersionResourceCarriesTheProjectVersion)
 {
-    std::string path = BuiltProgramPath("Orlenta.exe");
+    const std::string& path = path_;
     DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
     ASSERT_GT(size, 0u) << "error " << GetLastError();
     std::string block(size, '\0');
@@ -107,7 +120,8 @@ TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion)
         {L"FileVersion", L"" ORLENTA_VERSION_TEXT},
         {L"ProductVersion", L"" ORLENTA_VERSION_TEXT},
         {L"ProductName", L"Orlenta"},
-        {L"FileDescription", L"Конфигуратор голосового меню IVR"},
+        {L"FileDescription", GetParam().description},
+        {L"OriginalFilename", GetParam().originalName},
         {L"LegalCopyright", L"© 2026 Orlenta"},
     };
     for (const Field& field : fields) {
@@ -119,6 +133,12 @@ TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion)
         EXPECT_EQ(std::wstring(value), std::wstring(field.value));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, ::testing::ValuesIn(PROGRAMS),
+                         [](const ::testing::TestParamInfo<Program>& info) {
+                             std::string name = info.param.file;
+                             return name.substr(0, name.find('.'));
+                         });
 
 // The test executables carry the same manifest: the process's buttons are the
 // common controls' version 6 buttons, which alone know BCM_GETIDEALSIZE.
