@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/CReplacementFile.h"
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
@@ -170,40 +171,15 @@ std::string CMenuReport::FindingsHtml(const std::vector<MenuFinding>& findings) 
 
 bool CMenuReport::Save(const std::string& path, const std::string& bytes, std::string* reason)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-        *reason = SystemErrorWithCode(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    // The temporary goes beside the report, so that the move replaces it in one step.
-    size_t slash = path.find_last_of("\\/");
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (folder.empty() || folder.back() == ':')
-        folder += "\\";
-    char temp[MAX_PATH] = {};
-    SetLastError(0);
-    if (!GetTempFileNameA(folder.c_str(), "rep", 0, temp)) {
-        *reason = SystemErrorWithCode(GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND);
-        return false;
-    }
-    DWORD code = 0;
-    {
-        ScopedHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        if (!file.IsValid() || !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            !FlushFileBuffers(file.Get()))
-            code = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-        else if (written != bytes.size())
-            code = ERROR_DISK_FULL;
-        if (!file.Close() && !code)
-            code = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-    }
-    if (!code && !MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        code = GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED;
-    if (code) {
-        DeleteFileA(temp);
+    CReplacementFile file;
+    DWORD code = file.Create(path.c_str(), "rep");
+    if (!code)
+        code = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+    if (!code)
+        code = file.Flush();
+    if (!code)
+        code = file.Replace();
+    if (code)
         *reason = SystemErrorWithCode(code);
-        return false;
-    }
-    return true;
+    return code == 0;
 }
