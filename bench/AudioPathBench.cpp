@@ -10,22 +10,11 @@
 #include "playback/CAcmConvert.h"
 #include "playback/CRingBuffer.h"
 #include "playback/CVoiceFile.h"
+#include "bench/BenchClock.h"
 #include "bytes/FileBytes.h"
 #include "bytes/WavBytes.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)frequency.QuadPart;
-}
 
 std::vector<BYTE> Noise(size_t length)
 {
@@ -47,12 +36,12 @@ void BenchConvert(const char* name, WORD tag)
     }
     std::vector<BYTE> input = Noise(acm.GetSourceLength()), output(acm.GetDestLength());
     const int seconds = 200;
-    double start = Now();
+    double start = ClockSeconds();
     for (int i = 0; i < seconds; ++i) {
         ConvertBlock block = {output.data(), (DWORD)output.size(), input.data(), (DWORD)input.size()};
         acm.Convert(&block);
     }
-    double perSecond = (Now() - start) / seconds;
+    double perSecond = (ClockSeconds() - start) / seconds;
     printf("convert %-9s  %8.1f us per second of sound (%u -> %u bytes)\n", name, perSecond * 1e6,
            (unsigned)input.size(), (unsigned)acm.GetDestLength());
     acm.Close();
@@ -63,13 +52,13 @@ void BenchRing()
     CRingBuffer rb(0x10001);
     std::vector<BYTE> in = Noise(16000), out(320);
     const int seconds = 2000;
-    double start = Now();
+    double start = ClockSeconds();
     for (int i = 0; i < seconds; ++i) {
         rb.Write(in.data(), 16000);
         for (int j = 0; j < 50; ++j)
             rb.Read(out.data(), 320);
     }
-    double perSecond = (Now() - start) / seconds;
+    double perSecond = (ClockSeconds() - start) / seconds;
     printf("ring buffer       %8.1f us per second of sound (one write of 16000, 50 reads of 320)\n",
            perSecond * 1e6);
 }
@@ -83,14 +72,14 @@ void BenchOpen()
     WriteFileBytes(path, Wav(PcmFmt(), Chunk("LIST", std::string(26, 'i')) + Chunk("data", std::string(160000, '\0'))));
 
     const int runs = 500;
-    double start = Now();
+    double start = ClockSeconds();
     int ok = 0;
     CVoiceFile voice(path.c_str());
     for (int i = 0; i < runs; ++i) {
         ok += voice.Open() ? 1 : 0;
         voice.Close();
     }
-    double each = (Now() - start) / runs;
+    double each = (ClockSeconds() - start) / runs;
     printf("CVoiceFile::Open  %8.1f us per header check (%d of %d accepted)\n", each * 1e6, ok, runs);
     DeleteFileA(path.c_str());
 }

@@ -5,7 +5,6 @@
 // file's length; a plain read of the 10-minute file is the baseline of speed.
 #include <windows.h>
 #include <mmreg.h>
-#include <psapi.h>
 
 #include <math.h>
 #include <stdio.h>
@@ -13,28 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "convert/CGreetingConverter.h"
 
 namespace {
 
 const DWORD RATE = 44100;
 const WORD CHANNELS = 2;
-
-double Seconds(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (double)(now.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
-
-double PeakMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 void Put(std::string* s, DWORD value, int bytes)
 {
@@ -81,15 +65,14 @@ bool WriteSource(const std::string& path, DWORD seconds)
 
 double ReadAll(const std::string& path)
 {
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
+    double start = ClockSeconds();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<char> buffer(64 * 1024);
     DWORD got = 0;
     while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer.data(), (DWORD)buffer.size(), &got, nullptr) && got)
         ;
     CloseHandle(file);
-    return Seconds(start);
+    return ClockSeconds() - start;
 }
 
 } // namespace
@@ -107,7 +90,7 @@ int main()
         printf("cannot write the sources in %s\n", dir.c_str());
         return 1;
     }
-    printf("peak working set before converting: %.1f MiB\n", PeakMiB());
+    printf("peak working set before converting: %.1f MiB\n", PeakWorkingSetMiB());
     const double baseline = ReadAll(longFile);
     printf("baseline: reading the 10-minute file (106 MB) takes %.3f s\n", baseline);
 
@@ -120,14 +103,13 @@ int main()
         const char* length = source == &shortFile ? "1 min" : "10 min";
         for (const Row& row : rows) {
             CGreetingConverter converter;
-            LARGE_INTEGER start;
-            QueryPerformanceCounter(&start);
+            double start = ClockSeconds();
             DWORD code = converter.Convert(source->c_str(), target.c_str(), row.tag, nullptr, nullptr);
-            double seconds = Seconds(start);
+            double seconds = ClockSeconds() - start;
             printf("%-6s 44.1 kHz stereo -> %-8s: %6.2f s  (%5.0fx real time, %4.0fx the plain read of 10 min)"
                    "  peak working set %.1f MiB%s\n",
                    length, row.name, seconds, (source == &shortFile ? 60 : 600) / seconds, seconds / baseline,
-                   PeakMiB(), code ? "  FAILED" : "");
+                   PeakWorkingSetMiB(), code ? "  FAILED" : "");
         }
     }
     DeleteFileA(shortFile.c_str());

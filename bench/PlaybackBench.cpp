@@ -20,6 +20,7 @@
 #include "playback/CPlaybackListener.h"
 #include "playback/CVoiceFile.h"
 #include "playback/CVoicePlay.h"
+#include "bench/BenchClock.h"
 #include "bytes/FileBytes.h"
 #include "bytes/WavBytes.h"
 
@@ -96,15 +97,8 @@ void ClearCaptures()
         DeleteFileA((dir + "\\" + name).c_str());
 }
 
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart * 1000.0 / (double)frequency.QuadPart;
-}
+// Milliseconds on the performance counter.
+double Now() { return ClockSeconds() * 1000.0; }
 
 double CpuMs()
 {

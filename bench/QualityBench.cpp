@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "bytes/FileBytes.h"
 #include "bytes/WavBytes.h"
 #include "playback/GreetingFileAnalysis.h"
@@ -20,14 +21,6 @@ namespace {
 const DWORD RATE = 8000;
 const DWORD SECONDS = 600;
 const int ROUNDS = 3;
-
-double Seconds(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (double)(now.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
 
 // Syllables of a gliding tone, loud and soft, with pauses between phrases:
 // the activity thresholds see every level.
@@ -48,23 +41,21 @@ bool WriteGreeting(const std::string& path)
 
 double ReadAll(const std::string& path)
 {
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
+    double start = ClockSeconds();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<char> buffer(RATE * 2);  // one second, as the analysis reads
     DWORD got = 0;
     while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer.data(), (DWORD)buffer.size(), &got, nullptr) && got)
         ;
     CloseHandle(file);
-    return Seconds(start);
+    return ClockSeconds() - start;
 }
 
 double Analyse(const std::string& path, GreetingFigures* figures)
 {
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
+    double start = ClockSeconds();
     DWORD code = AnalyseGreetingFile(path.c_str(), figures);
-    double seconds = Seconds(start);
+    double seconds = ClockSeconds() - start;
     return code == 0 ? seconds : -1;
 }
 
