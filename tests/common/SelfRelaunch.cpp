@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "bytes/FileBytes.h"
+#include "common/ShellScript.h"
 #include "common/TestUtil.h"
 
 namespace {
@@ -15,16 +16,6 @@ std::string SelfPath()
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
     return self;
-}
-
-// The Unix path of a Z:\ path (Wine maps the Unix root to Z:).
-std::string UnixPath(const std::string& path)
-{
-    std::string converted = path.substr(2);
-    for (char& c : converted)
-        if (c == '\\')
-            c = '/';
-    return converted;
 }
 
 // Sets the marker for the children started while it lives.

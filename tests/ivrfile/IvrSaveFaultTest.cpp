@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/CommonServices.h"
+#include "common/ShellScript.h"
 #include "common/ChildProcess.h"
 #include "common/ModalWatcher.h"
 #include "common/TestUtil.h"
@@ -43,16 +44,6 @@ void ExpectOneReport(const ModalWatcher& watcher, const char* contextUtf8)
 
 const char CREATE_CONTEXT[] = "Ошибка при создании конфигурационного файла";
 const char REPLACE_CONTEXT[] = "Ошибка при перезаписи конфигурационного файла";
-
-// Unix path of a Z:\ path (Wine maps the Unix root to Z:).
-std::string UnixPath(const std::string& path)
-{
-    std::string converted = path.substr(2);
-    for (char& c : converted)
-        if (c == '\\')
-            c = '/';
-    return converted;
-}
 
 // Runs a Unix program (Wine starts one given by its path) and waits until
 // done() holds: Wine hands out no process handle for it.
