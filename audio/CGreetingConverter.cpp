@@ -11,6 +11,10 @@ const DWORD PCM_BYTES = 2;
 const float PCM_SCALE = 32768.0f;  // the scale sox and ffmpeg use both ways
 // Pieces of PCM handed to the encoder at a time, in bytes: one second.
 const DWORD ENCODE_PIECE_BYTES = VOICE_SAMPLES_PER_SEC * PCM_BYTES;
+// Convert's answer for a target written with sound lost: the bit of the
+// application's own codes, and the milliseconds lost below it.
+const DWORD SOUND_LOST_CODE = APPLICATION_ERROR_MASK;
+const DWORD MAX_LOST_MS = APPLICATION_ERROR_MASK - 1;
 
 short Quantise(float sample)
 {
@@ -25,7 +29,7 @@ short Quantise(float sample)
 } // namespace
 
 CGreetingConverter::CGreetingConverter()
-    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0)
+    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0), lostMs_(0)
 {
 }
 
@@ -43,7 +47,17 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
     DWORD code = Run(source, target, targetTag, cancel, progress);
     if (code != 0)
         writer_.Discard();  // nothing is left behind
+    else if (lostMs_)
+        code = SOUND_LOST_CODE | lostMs_;
     return code;
+}
+
+bool CGreetingConverter::SoundWasLost(DWORD code, DWORD* lostMs)
+{
+    if ((code & ~MAX_LOST_MS) != SOUND_LOST_CODE)
+        return false;
+    *lostMs = code & MAX_LOST_MS;
+    return true;
 }
 
 DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targetTag,
@@ -56,6 +70,7 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     sourceRate_ = wave.GetSampleRate();
     inputSamples_ = 0;
     outputSamples_ = 0;
+    lostMs_ = 0;
     tag_ = targetTag;
     // At 8000 Hz already the samples pass as they are, sample for sample.
     resampling_ = sourceRate_ != VOICE_SAMPLES_PER_SEC;
@@ -80,8 +95,11 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     }
     if (code == 0)
         code = Resample(nullptr, 0, true);
-    if (code == 0)
+    if (code == 0) {
+        ULONGLONG lost = (wave.GetLostFrames() * 1000 + sourceRate_ - 1) / sourceRate_;
+        lostMs_ = lost > MAX_LOST_MS ? MAX_LOST_MS : (DWORD)lost;
         code = Finish();
+    }
     return code;
 }
 

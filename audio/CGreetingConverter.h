@@ -28,12 +28,17 @@ public:
     static DWORD Probe(const char* source);
 
     // Writes target (through a temporary beside it) from source. Answers 0,
+    // a code for which SoundWasLost is true when the target was written but
+    // part of the source could not be decoded (silence stands for it),
     // ERROR_CANCELLED once cancel is seen (nothing is left behind), or the
     // error code of what failed (see CWaveSource::Open and CWaveWriter).
     // progress, when given, hears the per mille of the source read after
     // each piece, on the converting thread.
     DWORD Convert(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
                   const std::function<void(int)>& progress);
+    // Whether Convert's answer says it wrote the target with sound lost;
+    // *lostMs: how much, in milliseconds of the source.
+    static bool SoundWasLost(DWORD code, DWORD* lostMs);
 
 private:
     DWORD Run(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
@@ -54,6 +59,7 @@ private:
     ULONGLONG inputSamples_;   // mono samples read at the source's rate
     ULONGLONG outputSamples_;  // samples at 8000 Hz handed to the encoder
     DWORD sourceRate_;
+    DWORD lostMs_;             // of the source, that could not be decoded
     std::vector<float> resampled_;
     std::vector<BYTE> pcm_;
 };

@@ -32,6 +32,7 @@
 #define IDS_CONVERT_ERROR         395  // context line of a failed conversion
 #define IDS_CONVERT_TOO_LARGE     396  // more than 4 GB of sound data
 #define IDS_CONVERT_SAME_FILE     397  // the source chosen as the target
+#define IDS_CONVERT_SOUND_LOST    450  // converted, but part of the sound could not be decoded: keep it?
 #define IDS_ERROR_LINE            400  // "Ошибка: %d" of a system error report
 #define IDS_IVR_OPEN_ERROR        401  // report contexts of the .ivr reader and writer
 #define IDS_IVR_CREATE_ERROR      402
