@@ -45,8 +45,31 @@ std::string G711Fmt(WORD tag) { return Le16(tag) + Le16(1) + Le32(8000) + Le32(8
 
 std::string GsmFmt() { return Le16(49) + Le16(1) + Le32(8000) + Le32(1625) + Le16(65) + Le16(0) + Le16(2) + Le16(320); }
 
-std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt)
+std::string MsAdpcmFmt(WORD samplesPerBlock)
 {
-    std::string body = "WAVE" + Chunk("fmt ", fmtBody) + chunksAfterFmt;
+    std::string fmt = Le16(2) + Le16(1) + Le32(8000) + Le32(4096) + Le16(256) + Le16(4) + Le16(32) +
+                      Le16(samplesPerBlock) + Le16(7);
+    const short coefficients[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
+    for (const auto& pair : coefficients)
+        fmt += Le16((WORD)pair[0]) + Le16((WORD)pair[1]);
+    return fmt;
+}
+
+std::string ImaAdpcmFmt(WORD samplesPerBlock)
+{
+    return Le16(0x11) + Le16(1) + Le32(8000) + Le32(4055) + Le16(256) + Le16(4) + Le16(2) + Le16(samplesPerBlock);
+}
+
+std::string Mp3Fmt(DWORD avgBytesPerSec)
+{
+    return Le16(0x55) + Le16(2) + Le32(44100) + Le32(avgBytesPerSec) + Le16(1152) + Le16(0) + Le16(12) + Le16(1) +
+           Le32(2) + Le16(1152) + Le16(1) + Le16(1393);
+}
+
+std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt) { return Wav("", fmtBody, chunksAfterFmt); }
+
+std::string Wav(const std::string& chunksBeforeFmt, const std::string& fmtBody, const std::string& chunksAfterFmt)
+{
+    std::string body = "WAVE" + chunksBeforeFmt + Chunk("fmt ", fmtBody) + chunksAfterFmt;
     return "RIFF" + Le32((DWORD)body.size()) + body;
 }

@@ -18,5 +18,14 @@ std::string PcmFmt();
 std::string G711Fmt(WORD tag);
 std::string GsmFmt();
 
+// Coded fmt bodies with the fields the converter checks: MS ADPCM and IMA
+// ADPCM at 8000 Hz mono with 256-byte blocks (500 and 505 samples per block
+// are right), and ffmpeg's MPEG layer 3 fmt of 44100 Hz stereo.
+std::string MsAdpcmFmt(WORD samplesPerBlock);
+std::string ImaAdpcmFmt(WORD samplesPerBlock);
+std::string Mp3Fmt(DWORD avgBytesPerSec);
+
 // "RIFF", size, "WAVE", the fmt chunk with fmtBody, then the chunks given.
 std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt);
+// The same with chunks before the fmt chunk.
+std::string Wav(const std::string& chunksBeforeFmt, const std::string& fmtBody, const std::string& chunksAfterFmt);

@@ -25,6 +25,8 @@ public:
     // at the end is dropped.
     MMRESULT Convert(const BYTE* input, DWORD length, bool last, const BYTE** output, DWORD* produced);
     void Close();
+    // Source bytes of an unfinished block kept for the next piece.
+    DWORD Held() const { return held_; }
 
 private:
     CAcmStream stream_;

@@ -90,6 +90,12 @@ bool CGreetingConversion::Offer(const CVoiceFile& refused, char* fileName)
                  MB_OK | MB_ICONHAND);
         return false;
     }
+    DWORD lostMs = 0;
+    if (CGreetingConverter::SoundWasLost(code, &lostMs)) {
+        if (!KeepDamaged(source, target, lostMs))
+            return false;
+        code = 0;
+    }
     if (code != 0) {
         char format[TEXT_SIZE] = {};
         char context[MESSAGE_SIZE] = {};
@@ -109,6 +115,29 @@ bool CGreetingConversion::Ask(const char* source)
     LoadStringA(owner_->GetResInstance(), IDS_CONVERT_QUESTION, format, sizeof format);
     snprintf(text, sizeof text, format, source);
     return ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// A target written with part of the sound lost: the operator hears how much
+// and decides; "Нет" deletes it, and the greeting stays as it was.
+bool CGreetingConversion::KeepDamaged(const char* source, const char* target, DWORD lostMs)
+{
+    CVoiceFile written(target);
+    DWORD totalMs = written.Open() ? written.GetDuration() : 0;
+    written.Close();
+    if (totalMs < lostMs)
+        totalMs = lostMs;
+    char lost[32] = {};
+    char total[32] = {};
+    snprintf(lost, sizeof lost, "%lu,%02lu", lostMs / 1000, lostMs % 1000 / 10);
+    snprintf(total, sizeof total, "%lu,%02lu", totalMs / 1000, totalMs % 1000 / 10);
+    char format[MESSAGE_SIZE] = {};
+    char text[MESSAGE_SIZE] = {};
+    LoadStringA(owner_->GetResInstance(), IDS_CONVERT_SOUND_LOST, format, sizeof format);
+    snprintf(text, sizeof text, format, source, lost, total, target);
+    if (ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, MB_YESNO | MB_ICONWARNING) == IDYES)
+        return true;
+    DeleteFileA(target);
+    return false;
 }
 
 // The platform's save dialog in the source's folder, with its own overwrite

@@ -29,6 +29,7 @@ private:
     bool Ask(const char* source);
     bool ChooseTarget(const char* source, char* target, WORD* tag);
     DWORD Convert(const char* source, const char* target, WORD tag);
+    bool KeepDamaged(const char* source, const char* target, DWORD lostMs);
     bool WaitPumping(HANDLE thread, DWORD timeoutMs);
     void ShowText(UINT stringId, const char* name, UINT flags);
 

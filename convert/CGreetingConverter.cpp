@@ -13,6 +13,11 @@ const float PCM_SCALE = 32768.0f;  // the scale sox and ffmpeg use both ways
 const DWORD ENCODE_PIECE_BYTES = VOICE_SAMPLES_PER_SEC * PCM_BYTES;
 // Progress while reading stops short of this; it is told once the file is complete.
 const int PERMILLE_COMPLETE = 1000;
+// Convert's answer for a target written with sound lost: a bit of the
+// application's own codes that no other code of the converter carries
+// (CONVERT_ERROR_NO_RESAMPLER has it clear), and the milliseconds lost below it.
+const DWORD SOUND_LOST_CODE = APPLICATION_ERROR_MASK | 0x08000000;
+const DWORD MAX_LOST_MS = 0x07FFFFFF;
 
 short Quantise(float sample)
 {
@@ -27,7 +32,7 @@ short Quantise(float sample)
 } // namespace
 
 CGreetingConverter::CGreetingConverter()
-    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0)
+    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0), lostMs_(0)
 {
 }
 
@@ -45,7 +50,17 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
     DWORD code = Run(source, target, targetTag, cancel, progress);
     if (code != 0)
         writer_.Discard();  // nothing is left behind
+    else if (lostMs_)
+        code = SOUND_LOST_CODE | lostMs_;
     return code;
+}
+
+bool CGreetingConverter::SoundWasLost(DWORD code, DWORD* lostMs)
+{
+    if ((code & ~MAX_LOST_MS) != SOUND_LOST_CODE)
+        return false;
+    *lostMs = code & MAX_LOST_MS;
+    return true;
 }
 
 DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targetTag,
@@ -58,6 +73,7 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     sourceRate_ = wave.GetSampleRate();
     inputSamples_ = 0;
     outputSamples_ = 0;
+    lostMs_ = 0;
     tag_ = targetTag;
     // At 8000 Hz already the samples pass as they are, sample for sample,
     // and Media Foundation is not needed.
@@ -88,8 +104,11 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     if (code == 0)
         code = Resample(nullptr, 0, true);
     DWORD samples = 0;
-    if (code == 0)
+    if (code == 0) {
+        ULONGLONG lost = (wave.GetLostFrames() * 1000 + sourceRate_ - 1) / sourceRate_;
+        lostMs_ = lost > MAX_LOST_MS ? MAX_LOST_MS : (DWORD)lost;
         code = Finish(&samples);
+    }
     if (code == 0 && progress)
         progress(PERMILLE_COMPLETE);
     if (code == 0)

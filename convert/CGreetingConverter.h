@@ -34,6 +34,8 @@ public:
     static DWORD Probe(const char* source);
 
     // Writes target (through a temporary beside it) from source. Answers 0,
+    // a code for which SoundWasLost is true when the target was written but
+    // part of the source could not be decoded (silence stands for it),
     // ERROR_CANCELLED once cancel is seen (nothing is left behind, and the
     // cancel is looked at up to the moment the target is replaced),
     // CONVERT_ERROR_NO_RESAMPLER, ERROR_FILE_TOO_LARGE when the result would
@@ -44,6 +46,9 @@ public:
     // once the new file is complete, just before it replaces the target.
     DWORD Convert(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
                   const std::function<void(int)>& progress);
+    // Whether Convert's answer says it wrote the target with sound lost;
+    // *lostMs: how much, in milliseconds of the source.
+    static bool SoundWasLost(DWORD code, DWORD* lostMs);
 
 private:
     DWORD Run(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
@@ -64,6 +69,7 @@ private:
     ULONGLONG inputSamples_;   // mono samples read at the source's rate
     ULONGLONG outputSamples_;  // samples at 8000 Hz handed to the encoder
     DWORD sourceRate_;
+    DWORD lostMs_;             // of the source, that could not be decoded
     std::vector<float> resampled_;
     std::vector<BYTE> pcm_;
 };

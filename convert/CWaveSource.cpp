@@ -9,6 +9,10 @@ namespace {
 // Bytes read from the file at a time: a few hundred milliseconds of the
 // largest usual formats, small enough to keep memory flat.
 const DWORD PIECE_BYTES = 64 * 1024;
+// Coded data goes to the codec a few blocks at a time: a codec that stops at
+// a block it cannot decode drops what it was given with it, and that must
+// stay a fraction of a second.
+const DWORD CODEC_PIECE_BYTES = 4 * 1024;
 // A block beyond this is no real codec's: such a header is refused.
 const DWORD MAX_BLOCK_BYTES = 1024 * 1024;
 // Room for the fmt body: WAVEFORMATEXTENSIBLE and any codec's extra bytes.
@@ -51,8 +55,8 @@ float Sample(const BYTE* p, WORD bytes, bool isFloat)
 } // namespace
 
 CWaveSource::CWaveSource()
-    : fmtSize_(0), pcm_(), isFloat_(false), useCodec_(false), sampleRate_(0), pieceBytes_(0),
-      framesLeft_(MAXULONGLONG), dataBytes_(0), bytesRead_(0)
+    : pcm_(), isFloat_(false), useCodec_(false), traits_(), codecPieceBytes_(0), sampleRate_(0), pieceBytes_(0),
+      factFrames_(0), framesOut_(0), lostFrames_(0), ended_(false), dataBytes_(0), bytesRead_(0)
 {
 }
 
@@ -63,7 +67,10 @@ DWORD CWaveSource::Open(const char* fileName)
     file_.Reset(OpenForReading(fileName));
     if (!file_.IsValid())
         return GetLastError();
-    DWORD error = ReadFormat();
+    WaveLayout layout;
+    DWORD error = FindWaveLayout(file_.Get(), &layout);
+    if (error == 0)
+        error = ReadFormat(layout);
     if (error != 0)
         return error;
     const WAVEFORMATEX& format = *reinterpret_cast<const WAVEFORMATEX*>(format_.data());
@@ -81,20 +88,20 @@ DWORD CWaveSource::Open(const char* fileName)
             return error;
     }
 
-    WaveDataChunk data;
-    error = FindDataChunk(file_.Get(), fmtSize_, &data);
-    if (error != 0)
-        return error;
-    // Only a size field at its largest can stand for more than 4 GB of data:
-    // cutting it to 4 GB would lose the rest of the recording unannounced.
-    if (data.statedSize == MAXDWORD && data.heldSize > MAXDWORD)
+    const WaveDataChunk& data = layout.data;
+    // Only a size that stands for the rest of the file can mean more than
+    // 4 GB of data: cutting it to 4 GB would lose the rest unannounced.
+    if (data.toEnd && data.heldSize > MAXDWORD)
         return ERROR_FILE_TOO_LARGE;
-    dataBytes_ = data.statedSize < data.heldSize ? data.statedSize : data.heldSize;
+    dataBytes_ = data.toEnd || data.statedSize > data.heldSize ? data.heldSize : data.statedSize;
     if (dataBytes_ < format.nBlockAlign)
         return ERROR_HANDLE_EOF;  // not one sample to convert
-    // A codec decodes whole blocks; the fact chunk says how many of the
-    // samples are sound and how many pad the last block.
-    framesLeft_ = useCodec_ && data.hasFact && data.factSamples ? data.factSamples : MAXULONGLONG;
+    if (!SeekTo(file_.Get(), data.offset))
+        return GetLastError();
+    factFrames_ = useCodec_ && data.hasFact ? data.factSamples : 0;
+    framesOut_ = 0;
+    lostFrames_ = 0;
+    ended_ = false;
     bytesRead_ = 0;
     piece_.assign(pieceBytes_, 0);
     return 0;
@@ -102,17 +109,13 @@ DWORD CWaveSource::Open(const char* fileName)
 
 // Reads the fmt body into a zeroed record large enough for any WAVEFORMATEX
 // the manager may read; its extra size is cut to what the file holds.
-DWORD CWaveSource::ReadFormat()
+DWORD CWaveSource::ReadFormat(const WaveLayout& layout)
 {
-    RawHeader header;
-    DWORD error = ReadRawHeader(file_.Get(), &header);
-    if (error != 0)
-        return error;
-    if (header.fmtSize < MIN_FORMAT_BYTES)
+    if (layout.fmtSize < MIN_FORMAT_BYTES)
         return ERROR_BAD_FORMAT;
     format_.assign(MAX_FORMAT_BYTES, 0);
     DWORD got = 0;
-    error = ReadFormatBody(file_.Get(), header, format_.data(), MAX_FORMAT_BYTES, &got);
+    DWORD error = ReadFormatBody(file_.Get(), layout.fmtOffset, layout.fmtSize, format_.data(), MAX_FORMAT_BYTES, &got);
     if (error != 0)
         return error;
     WAVEFORMATEX* format = reinterpret_cast<WAVEFORMATEX*>(format_.data());
@@ -120,7 +123,6 @@ DWORD CWaveSource::ReadFormat()
         format->cbSize = 0;
     else if (format->cbSize > got - FORMAT_EX_BYTES)
         format->cbSize = (WORD)(got - FORMAT_EX_BYTES);
-    fmtSize_ = header.fmtSize;
     return 0;
 }
 
@@ -153,18 +155,22 @@ bool CWaveSource::SetDirect(const WAVEFORMATEX& format)
 DWORD CWaveSource::OpenCodec()
 {
     WAVEFORMATEX* format = reinterpret_cast<WAVEFORMATEX*>(format_.data());
-    if (format->wFormatTag == WAVE_FORMAT_PCM || format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ||
-        format->wFormatTag == WAVE_FORMAT_EXTENSIBLE)
-        return ERROR_BAD_FORMAT;  // malformed forms of the direct formats
+    // Malformed forms of the direct formats, tags without rules and fields
+    // outside them never reach a codec.
+    if (!CheckCodedFormat(*format, &traits_))
+        return ERROR_BAD_FORMAT;
+    codecPieceBytes_ = CODEC_PIECE_BYTES - CODEC_PIECE_BYTES % format->nBlockAlign;
+    if (codecPieceBytes_ == 0)
+        codecPieceBytes_ = format->nBlockAlign;
     pcm_ = WAVEFORMATEX();
     pcm_.wFormatTag = WAVE_FORMAT_PCM;
     pcm_.wBitsPerSample = 16;
     if (acmFormatSuggest(nullptr, format, &pcm_, sizeof pcm_,
                          ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_WBITSPERSAMPLE) != 0)
         return ERROR_BAD_FORMAT;
-    if (codec_.Open(format, &pcm_, pieceBytes_) != 0)
+    if (codec_.Open(format, &pcm_, codecPieceBytes_) != 0)
         return ERROR_BAD_FORMAT;
-    if (pcm_.wBitsPerSample != 16 || pcm_.nChannels == 0 || pcm_.nBlockAlign != 2 * pcm_.nChannels)
+    if (pcm_.wBitsPerSample != 16 || pcm_.nChannels != format->nChannels || pcm_.nBlockAlign != 2 * pcm_.nChannels)
         return ERROR_BAD_FORMAT;
     sampleRate_ = pcm_.nSamplesPerSec;
     isFloat_ = false;
@@ -178,7 +184,7 @@ DWORD CWaveSource::Read(const float** samples, DWORD* count)
     *count = 0;
     mono_.clear();
     // A codec may swallow a piece without output (an unfinished block): read on.
-    while (mono_.empty()) {
+    while (mono_.empty() && !ended_) {
         ULONGLONG left = dataBytes_ - bytesRead_;
         DWORD want = left < pieceBytes_ ? (DWORD)left : pieceBytes_;
         DWORD got = 0;
@@ -187,27 +193,95 @@ DWORD CWaveSource::Read(const float** samples, DWORD* count)
         if (got < want)
             dataBytes_ = bytesRead_ + got;  // the file shrank while we read it
         bytesRead_ += got;
-        bool last = bytesRead_ >= dataBytes_;
+        ended_ = bytesRead_ >= dataBytes_;
         if (!useCodec_) {
             MixDown(piece_.data(), got);
         } else {
-            const BYTE* decoded = nullptr;
-            DWORD produced = 0;
-            if (codec_.Convert(piece_.data(), got, last, &decoded, &produced) != 0)
-                return ERROR_INVALID_DATA;
-            MixDown(decoded, produced);
+            DWORD error = Decode(piece_.data(), got, ended_);
+            if (error != 0)
+                return error;
         }
-        if (last)
-            break;
     }
-    if (mono_.size() > framesLeft_)
-        mono_.resize((size_t)framesLeft_);
-    if (framesLeft_ != MAXULONGLONG)
-        framesLeft_ -= mono_.size();
+    if (ended_)
+        TrimPadding();
+    framesOut_ += mono_.size();
     *samples = mono_.data();
     *count = (DWORD)mono_.size();
     return 0;
 }
+
+// A piece of coded data, a few blocks at a time.
+DWORD CWaveSource::Decode(const BYTE* bytes, DWORD length, bool last)
+{
+    DWORD at = 0;
+    do {
+        DWORD n = length - at < codecPieceBytes_ ? length - at : codecPieceBytes_;
+        DWORD error = DecodeBlocks(bytes + at, n, last && at + n == length);
+        if (error != 0)
+            return error;
+        at += n;
+    } while (at < length);
+    return 0;
+}
+
+// Blocks whose headers break their format's rules are not given to the
+// codec: each is silence of a block's length. Where a format's blocks decode
+// to a fixed length, what the codec gives back is held against it, and what
+// it failed to give is silence too. Either is counted as lost.
+DWORD CWaveSource::DecodeBlocks(const BYTE* blocks, DWORD length, bool last)
+{
+    const WAVEFORMATEX& format = *reinterpret_cast<const WAVEFORMATEX*>(format_.data());
+    const DWORD align = format.nBlockAlign;
+    DWORD start = 0;
+    DWORD end = 0;
+    for (;;) {
+        // The run of intact whole blocks from start (with a partial block at the very end).
+        while (end + align <= length && (!traits_.blockIntact || traits_.blockIntact(blocks + end, format)))
+            end += align;
+        if (end + align > length)
+            end = length;
+        bool runIsLast = last && end == length;
+        if (end > start || runIsLast) {
+            DWORD heldBefore = codec_.Held();
+            const BYTE* decoded = nullptr;
+            DWORD produced = 0;
+            if (codec_.Convert(blocks + start, end - start, runIsLast, &decoded, &produced) != 0)
+                return ERROR_INVALID_DATA;
+            MixDown(decoded, produced);
+            if (traits_.blockFrames) {
+                ULONGLONG decodedBlocks = (heldBefore + end - start - codec_.Held()) / align;
+                ULONGLONG expected = decodedBlocks * traits_.blockFrames;
+                ULONGLONG got = produced / pcm_.nBlockAlign;
+                if (got < expected) {
+                    AddSilence(expected - got);
+                    lostFrames_ += expected - got;
+                }
+            }
+        }
+        if (end >= length)
+            return 0;
+        // A damaged block.
+        if (traits_.blockFrames) {
+            AddSilence(traits_.blockFrames);
+            lostFrames_ += traits_.blockFrames;
+        }
+        start = end = end + align;
+    }
+}
+
+// The fact chunk says how many of the decoded frames are sound: believed
+// only where the data agrees, that is where it cuts no more than the padding
+// of the last block.
+void CWaveSource::TrimPadding()
+{
+    ULONGLONG total = framesOut_ + mono_.size();
+    if (factFrames_ == 0 || factFrames_ >= total || total - factFrames_ > traits_.paddingFrames)
+        return;
+    ULONGLONG cut = total - factFrames_;
+    mono_.resize(cut < mono_.size() ? mono_.size() - (size_t)cut : 0);
+}
+
+void CWaveSource::AddSilence(ULONGLONG frames) { mono_.resize(mono_.size() + (size_t)frames, 0.0f); }
 
 // The mean of the channels: never louder than the loudest, so never clipped.
 void CWaveSource::MixDown(const BYTE* frames, DWORD bytes)

@@ -1,8 +1,9 @@
 // Any WAV file the program can decode, read piece by piece as mono samples in
 // [-1, 1] at the file's own rate: integer PCM of 8 to 32 bits, IEEE float,
 // their WAVE_FORMAT_EXTENSIBLE forms, and every tag an installed audio
-// compression manager codec decodes to PCM. The header and chunk walk are the
-// player's; memory stays fixed whatever the file's length.
+// compression manager codec decodes to PCM whose fields keep their format's
+// rules (CodecRules). Every chunk is walked, so chunks before the fmt chunk
+// are no hindrance; memory stays fixed whatever the file's length.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -12,6 +13,9 @@
 
 #include "app/ScopedWin.h"
 #include "convert/CAcmCodec.h"
+#include "wave/CodecRules.h"
+
+struct WaveLayout;
 
 class CWaveSource {
 public:
@@ -26,8 +30,10 @@ public:
     // system's error code of a failed open or read.
     DWORD Open(const char* fileName);
     // The next piece, mixed down to the mean of the channels; *count is 0 at
-    // the end. The samples stay valid until the next call. Answers 0 or an
-    // error code.
+    // the end. Coded data is decoded to the end of the data chunk: a fact
+    // chunk's count only cuts the padding of the last block. A block that
+    // does not decode is silence of its length. The samples stay valid until
+    // the next call. Answers 0 or an error code.
     DWORD Read(const float** samples, DWORD* count);
 
     DWORD GetSampleRate() const { return sampleRate_; }
@@ -36,23 +42,33 @@ public:
     // The frames the data holds where its size tells (PCM and float read as
     // they are); 0 where only decoding tells.
     ULONGLONG GetFrameCount() const { return useCodec_ ? 0 : dataBytes_ / pcm_.nBlockAlign; }
+    // Frames read so far that could not be decoded (silence stands for them).
+    ULONGLONG GetLostFrames() const { return lostFrames_; }
 
 private:
-    DWORD ReadFormat();
+    DWORD ReadFormat(const WaveLayout& layout);
     bool SetDirect(const WAVEFORMATEX& format);
     DWORD OpenCodec();
+    DWORD Decode(const BYTE* bytes, DWORD length, bool last);
+    DWORD DecodeBlocks(const BYTE* blocks, DWORD length, bool last);
+    void TrimPadding();
     void MixDown(const BYTE* frames, DWORD bytes);
+    void AddSilence(ULONGLONG frames);
 
     ScopedHandle file_;
-    DWORD fmtSize_;             // as the header states it: where the next chunk starts
     std::vector<BYTE> format_;  // the fmt body, room for a WAVEFORMATEX's extra bytes
     WAVEFORMATEX pcm_;          // what the mixer reads: the file's own or the codec's output
     bool isFloat_;
     bool useCodec_;
     CAcmCodec codec_;
+    CodecTraits traits_;        // of a coded format
+    DWORD codecPieceBytes_;     // whole blocks handed to the codec at a time
     DWORD sampleRate_;
     DWORD pieceBytes_;
-    ULONGLONG framesLeft_;      // of the fact chunk's count; MAXULONGLONG without one
+    DWORD factFrames_;          // the fact chunk's count; 0 without one
+    ULONGLONG framesOut_;       // frames handed out by Read so far
+    ULONGLONG lostFrames_;
+    bool ended_;                // the last piece has been handed out
     ULONGLONG dataBytes_;
     ULONGLONG bytesRead_;
     std::vector<BYTE> piece_;

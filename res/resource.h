@@ -34,6 +34,7 @@
 #define IDS_CONVERT_SAME_FILE     397  // the source chosen as the target
 #define IDS_CONVERT_NO_RESAMPLER  440  // a new sampling rate without Media Foundation
 #define IDS_CONVERT_RESULT_TOO_LARGE 441  // the converted file would exceed 4 GB
+#define IDS_CONVERT_SOUND_LOST    450  // converted, but part of the sound could not be decoded: keep it?
 #define IDS_ERROR_LINE            400  // "Ошибка: %d" of a system error report
 #define IDS_IVR_OPEN_ERROR        401  // report contexts of the .ivr reader and writer
 #define IDS_IVR_CREATE_ERROR      402

@@ -7,6 +7,8 @@ namespace {
 // The header bytes read at fixed offsets: up to the average byte rate.
 const DWORD HEADER_BYTES = 34;
 const DWORD CHUNK_HEADER_BYTES = 8;
+// The first chunk after "RIFF", the form's size and "WAVE".
+const ULONGLONG FORM_BODY_OFFSET = 12;
 // A hostile file of many empty chunks must not keep the reader busy for long.
 const int MAX_CHUNKS_BEFORE_DATA = 1024;
 
@@ -60,17 +62,17 @@ DWORD ReadRawHeader(HANDLE file, RawHeader* header)
     return 0;
 }
 
-DWORD ReadFormatBody(HANDLE file, const RawHeader& header, BYTE* body, DWORD capacity, DWORD* size)
+DWORD ReadFormatBody(HANDLE file, ULONGLONG offset, DWORD fmtSize, BYTE* body, DWORD capacity, DWORD* size)
 {
     ULONGLONG fileSize = 0;
     DWORD error = FileSize(file, &fileSize);
     if (error != 0)
         return error;
-    DWORD wanted = header.fmtSize < capacity ? header.fmtSize : capacity;
-    if (FMT_BODY_OFFSET + (ULONGLONG)wanted > fileSize)
+    DWORD wanted = fmtSize < capacity ? fmtSize : capacity;
+    if (offset + wanted > fileSize)
         return ERROR_HANDLE_EOF;
     DWORD got = 0;
-    if (!SeekTo(file, FMT_BODY_OFFSET) || !ReadFile(file, body, wanted, &got, nullptr))
+    if (!SeekTo(file, offset) || !ReadFile(file, body, wanted, &got, nullptr))
         return GetLastError();
     if (got != wanted)
         return ERROR_HANDLE_EOF;
@@ -78,18 +80,24 @@ DWORD ReadFormatBody(HANDLE file, const RawHeader& header, BYTE* body, DWORD cap
     return 0;
 }
 
-// Every step moves forward, so no header can send the walk round in a
+namespace {
+
+// Walks from pos to the "data" chunk, noting a "fact" chunk on the way and,
+// when findFmt is set, the first "fmt " chunk, which must come before the
+// data. Every step moves forward, so no header can send the walk round in a
 // circle. Bodies of odd size are followed by RIFF's pad byte.
-DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
+DWORD WalkToData(HANDLE file, ULONGLONG pos, bool findFmt, WaveLayout* layout)
 {
     ULONGLONG fileSize = 0;
     DWORD error = FileSize(file, &fileSize);
     if (error != 0)
         return error;
 
+    WaveDataChunk* data = &layout->data;
+    data->toEnd = false;
     data->hasFact = false;
     data->factSamples = 0;
-    ULONGLONG pos = FMT_BODY_OFFSET + (ULONGLONG)fmtSize + (fmtSize & 1);
+    bool fmtFound = !findFmt;
     for (int chunk = 0; chunk < MAX_CHUNKS_BEFORE_DATA; ++chunk) {
         if (pos + CHUNK_HEADER_BYTES > fileSize)
             return ERROR_HANDLE_EOF;  // the file ends before its data chunk
@@ -102,10 +110,17 @@ DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
         pos += CHUNK_HEADER_BYTES;
         DWORD bodySize = LittleDword(bytes + 4);
         if (memcmp(bytes, "data", 4) == 0) {
+            if (!fmtFound)
+                return ERROR_BAD_FORMAT;  // sound of no known format
             data->offset = pos;
             data->statedSize = bodySize;
             data->heldSize = fileSize - pos;
             return SeekTo(file, pos) ? 0 : GetLastError();
+        }
+        if (!fmtFound && memcmp(bytes, "fmt ", 4) == 0) {
+            fmtFound = true;
+            layout->fmtOffset = pos;
+            layout->fmtSize = bodySize;
         }
         if (memcmp(bytes, "fact", 4) == 0 && bodySize >= sizeof(DWORD) && pos + sizeof(DWORD) <= fileSize) {
             BYTE count[sizeof(DWORD)];
@@ -117,6 +132,26 @@ DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
         pos += (ULONGLONG)bodySize + (bodySize & 1);
     }
     return ERROR_INVALID_DATA;
+}
+
+} // namespace
+
+DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data)
+{
+    WaveLayout layout = {};
+    DWORD error = WalkToData(file, FMT_BODY_OFFSET + (ULONGLONG)fmtSize + (fmtSize & 1), false, &layout);
+    *data = layout.data;
+    return error;
+}
+
+DWORD FindWaveLayout(HANDLE file, WaveLayout* layout)
+{
+    DWORD error = WalkToData(file, FORM_BODY_OFFSET, true, layout);
+    if (error != 0)
+        return error;
+    DWORD stated = layout->data.statedSize;
+    layout->data.toEnd = stated == 0 || stated == MAXDWORD;
+    return 0;
 }
 
 DWORD FindVoiceData(HANDLE file, DWORD fmtSize, DWORD* dataOffset, DWORD* dataSize)

@@ -20,6 +20,7 @@ struct WaveDataChunk {
     ULONGLONG offset;    // the first sample byte
     DWORD statedSize;    // the size its header states
     ULONGLONG heldSize;  // the bytes the file really holds from offset to its end
+    bool toEnd;          // its size stands for everything to the end of the file
     bool hasFact;        // a "fact" chunk came before it
     DWORD factSamples;   // its sample count: the length of compressed data
 };
@@ -36,14 +37,28 @@ DWORD LittleDword(const BYTE* p);
 // Answers 0 or the system's error code.
 DWORD ReadRawHeader(HANDLE file, RawHeader* header);
 
-// Reads up to capacity bytes of the fmt body into body; *size receives how
-// many, which is less than the stated fmt size when the body is larger than
-// capacity. Answers 0, or an error code when the file does not hold them.
-DWORD ReadFormatBody(HANDLE file, const RawHeader& header, BYTE* body, DWORD capacity, DWORD* size);
+// Where a walk of every chunk found the fmt chunk and the data.
+struct WaveLayout {
+    ULONGLONG fmtOffset;  // the first byte of the fmt body
+    DWORD fmtSize;        // the size its header states
+    WaveDataChunk data;
+};
 
-// Walks the chunks after the fmt chunk to the "data" chunk and leaves the file
-// at its first byte. Answers 0 or an error code.
+// Reads up to capacity bytes of the fmt body at offset into body; *size
+// receives how many, which is less than fmtSize when the body is larger than
+// capacity. Answers 0, or an error code when the file does not hold them.
+DWORD ReadFormatBody(HANDLE file, ULONGLONG offset, DWORD fmtSize, BYTE* body, DWORD capacity, DWORD* size);
+
+// Walks the chunks after the fmt chunk at its fixed place to the "data" chunk
+// and leaves the file at its first byte. Answers 0 or an error code.
 DWORD FindDataChunk(HANDLE file, DWORD fmtSize, WaveDataChunk* data);
+
+// Walks every chunk after the form type, whatever comes before the fmt chunk
+// (JUNK, bext, LIST), to the "data" chunk after it, and leaves the file at
+// the data's first byte. A data size of 0 or 0xFFFFFFFF (a writer that could
+// not go back to fill it in) stands for everything to the end of the file.
+// Answers 0 or an error code.
+DWORD FindWaveLayout(HANDLE file, WaveLayout* layout);
 
 // The same walk for the player, whose offsets and sizes are 32-bit: the data
 // size is cut to what the file holds and to 4 GB.

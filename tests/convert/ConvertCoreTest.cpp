@@ -75,6 +75,28 @@ DWORD Convert(const std::string& source, const std::string& target, WORD tag,
     return converter.Convert(source.c_str(), target.c_str(), tag, cancel, nullptr);
 }
 
+DWORD Le32At(const std::string& bytes, size_t at)
+{
+    DWORD value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | (BYTE)bytes[at + i];
+    return value;
+}
+
+// Where the body of the first chunk of this id starts, as sox and ffmpeg write
+// the files (no id inside a body before it).
+size_t ChunkAt(const std::string& wav, const char* id)
+{
+    size_t at = wav.find(id, 12);
+    return at == std::string::npos ? at : at + 8;
+}
+
+std::string ChunkBody(const std::string& wav, const char* id)
+{
+    size_t at = ChunkAt(wav, id);
+    return at == std::string::npos ? "" : wav.substr(at, Le32At(wav, at - 4));
+}
+
 } // namespace
 
 // Every input kind into every output: the program's own check accepts the
@@ -364,4 +386,157 @@ TEST(GreetingConverterRobustness, TemporaryGoesWithTheProcess)
     EXPECT_TRUE(child->Wait(10000));
     EXPECT_TRUE(WaitFor([&] { return ListFiles(dir.Path()).size() == 1u; }))
         << "left behind: " << ListFiles(dir.Path()).back();
+}
+
+// Chunks before the fmt chunk (ffmpeg's -rf64 auto, broadcast WAV, LIST) and
+// streamed data sizes: the converter finds the chunks wherever they are and
+// writes, byte for byte, what it writes from the plain file.
+TEST(GreetingConverter, ChunksBeforeFmtAndStreamedSizes)
+{
+    TempDir dir("convert_layouts");
+    const std::string plain = FixtureBytes("conv_s16_44100_2.wav");
+    const std::string fmt = ChunkBody(plain, "fmt ");
+    const std::string samples = ChunkBody(plain, "data");
+    ASSERT_EQ(samples.size(), 441000u);
+    const std::string info = Chunk("LIST", "INFO" + Chunk("ISFT", "recorder"));
+    std::string streamed = Wav(fmt, RawChunk("data", 0xFFFFFFFFu, samples));
+    PutLe32(&streamed, 4, 0xFFFFFFFFu);
+    struct Row {
+        const char* what;
+        std::string bytes;
+    } rows[] = {
+        {"ffmpeg -rf64 auto", FixtureBytes("conv_rf64auto_44100_2.wav")},
+        {"JUNK before fmt", Wav(Chunk("JUNK", std::string(28, '\0')), fmt, Chunk("data", samples))},
+        {"bext before fmt", Wav(Chunk("bext", std::string(602, ' ')), fmt, Chunk("data", samples))},
+        {"LIST before and after fmt", Wav(info, fmt, info + Chunk("data", samples))},
+        {"data size 0", Wav(fmt, RawChunk("data", 0, samples))},
+        {"RIFF and data sizes 0xFFFFFFFF", streamed},
+    };
+    ASSERT_EQ(Convert(FixturePath("conv_s16_44100_2.wav"), dir.File("plain.wav"), WAVE_FORMAT_PCM), 0u);
+    const std::string want = ReadFileBytes(dir.File("plain.wav"));
+    for (const Row& row : rows) {
+        std::string source = dir.File("source.wav");
+        ASSERT_TRUE(WriteFileBytes(source, row.bytes));
+        EXPECT_EQ(CGreetingConverter::Probe(source.c_str()), 0u) << row.what;
+        ASSERT_EQ(Convert(source, dir.File("out.wav"), WAVE_FORMAT_PCM), 0u) << row.what;
+        std::string got = ReadFileBytes(dir.File("out.wav"));
+        EXPECT_TRUE(got == want) << row.what << ": " << got.size() << " bytes, from the plain file " << want.size();
+    }
+}
+
+// A fact count that disagrees with the data (2.5 s of IMA ADPCM) is not
+// believed: the data is decoded to its end, every block of it.
+TEST(GreetingConverter, FactCountThatDisagreesWithTheDataIsIgnored)
+{
+    TempDir dir("convert_fact");
+    std::string ima = FixtureBytes("conv_ima_8000_1.wav");
+    size_t fmt = ChunkAt(ima, "fmt ");
+    size_t fact = ChunkAt(ima, "fact");
+    size_t data = ChunkAt(ima, "data");
+    ASSERT_NE(fact, std::string::npos);
+    const DWORD blocks = Le32At(ima, data - 4) / (Le32At(ima, fmt + 12) & 0xFFFF);
+    const long held = (long)(blocks * (Le32At(ima, fmt + 18) & 0xFFFF));
+    for (DWORD count : {100u, 1u, 200000u}) {
+        PutLe32(&ima, fact, count);
+        ASSERT_TRUE(WriteFileBytes(dir.File("ima.wav"), ima));
+        ASSERT_EQ(Convert(dir.File("ima.wav"), dir.File("out.wav"), WAVE_FORMAT_PCM), 0u) << count;
+        EXPECT_EQ((long)Play(dir.File("out.wav")).pcm.size(), held) << "fact " << count;
+    }
+}
+
+// Codec fields outside their format's rules never reach a codec (one that
+// divides by them ends the process): each file is refused by the probe and
+// by the conversion, and nothing is left behind. The right values decode.
+TEST(GreetingConverterRobustness, CodecFieldsOutsideTheirRulesAreRefused)
+{
+    std::string msBlocks;
+    std::string imaBlocks;
+    for (int i = 0; i < 8; ++i) {
+        msBlocks += std::string(1, '\0') + Le16(16) + Le16(0) + Le16(0) + std::string(249, '\x11');
+        imaBlocks += Le16(0) + Le16(0) + std::string(252, '\x11');
+    }
+    std::string msCoefficient = MsAdpcmFmt(500);
+    PutLe16(&msCoefficient, 22, 255);  // the first pair's first coefficient
+    std::string msNoCoefficients = MsAdpcmFmt(500);
+    PutLe16(&msNoCoefficients, 20, 0);
+    struct Row {
+        const char* what;
+        std::string fmt;
+        std::string data;
+        bool decodes;
+    } rows[] = {
+        {"MPEG layer 3, 0 bytes a second", Mp3Fmt(0), "", false},
+        {"MPEG layer 3, 1 byte a second", Mp3Fmt(1), "", false},
+        {"MPEG layer 3, 17 bytes a second", Mp3Fmt(17), "", false},
+        {"MPEG layer 3, 0x10000000 bytes a second", Mp3Fmt(0x10000000), "", false},
+        {"MS ADPCM, 0 samples per block", MsAdpcmFmt(0), msBlocks, false},
+        {"MS ADPCM, 1000 samples per block", MsAdpcmFmt(1000), msBlocks, false},
+        {"MS ADPCM, another coefficient", msCoefficient, msBlocks, false},
+        {"MS ADPCM, no coefficients", msNoCoefficients, msBlocks, false},
+        {"IMA ADPCM, 0 samples per block", ImaAdpcmFmt(0), imaBlocks, false},
+        {"IMA ADPCM, 1000 samples per block", ImaAdpcmFmt(1000), imaBlocks, false},
+        {"MS ADPCM as encoders write it", MsAdpcmFmt(500), msBlocks, true},
+        {"IMA ADPCM as encoders write it", ImaAdpcmFmt(505), imaBlocks, true},
+    };
+    TempDir dir("convert_codec_fields");
+    for (const Row& row : rows) {
+        std::string source = dir.File("coded.wav");
+        std::string target = dir.File("out.wav");
+        ASSERT_TRUE(WriteFileBytes(source, Wav(row.fmt, Chunk("data", row.data))));
+        EXPECT_EQ(CGreetingConverter::Probe(source.c_str()) == 0, row.decodes) << row.what;
+        EXPECT_EQ(Convert(source, target, WAVE_FORMAT_PCM) == 0, row.decodes) << row.what;
+        EXPECT_EQ(ListFiles(dir.Path()).size(), row.decodes ? 2u : 1u) << row.what;
+        DeleteFileA(target.c_str());
+    }
+}
+
+// One MS ADPCM block whose predictor index is 7 (valid: 0 to 6) costs that
+// block only: it is silence, and the rest converts as from the sound file.
+TEST(GreetingConverterRobustness, DamagedBlockCostsThatBlockOnly)
+{
+    TempDir dir("convert_damaged");
+    std::string wav = FixtureBytes("conv_msadpcm_22050_1.wav");
+    size_t fmt = ChunkAt(wav, "fmt ");
+    size_t data = ChunkAt(wav, "data");
+    ASSERT_NE(data, std::string::npos);
+    const DWORD align = Le32At(wav, fmt + 12) & 0xFFFF;
+    const DWORD samplesPerBlock = Le32At(wav, fmt + 18) & 0xFFFF;
+    ASSERT_EQ(Convert(FixturePath("conv_msadpcm_22050_1.wav"), dir.File("sound.wav"), WAVE_FORMAT_PCM), 0u);
+    std::vector<short> sound = Play(dir.File("sound.wav")).pcm;
+
+    const DWORD damaged = 10;
+    wav[data + damaged * align] = 7;
+    ASSERT_TRUE(WriteFileBytes(dir.File("damaged.wav"), wav));
+    DWORD code = Convert(dir.File("damaged.wav"), dir.File("out.wav"), WAVE_FORMAT_PCM);
+    EXPECT_NE(code, 0u) << "the loss goes unsaid";
+    std::vector<short> ours = Play(dir.File("out.wav")).pcm;
+    ASSERT_EQ(ours.size(), sound.size()) << "2.5 s in, and the damaged block's length of silence";
+
+    // At 8000 Hz, with 5 ms either side for the resampler's filter.
+    const size_t margin = 40;
+    const size_t start = (size_t)(damaged * samplesPerBlock * 8000ULL / 22050);
+    const size_t end = (size_t)((damaged + 1) * samplesPerBlock * 8000ULL / 22050);
+    auto part = [](const std::vector<short>& s, size_t from, size_t to) {
+        return std::vector<short>(s.begin() + from, s.begin() + to);
+    };
+    double before = SnrDb(part(sound, 0, start - margin), part(ours, 0, start - margin));
+    double after = SnrDb(part(sound, end + margin, sound.size()), part(ours, end + margin, ours.size()));
+    int loudest = 0;
+    for (size_t i = start + margin; i < end - margin; ++i)
+        loudest = abs(ours[i]) > loudest ? abs(ours[i]) : loudest;
+    printf("[ figure ] damaged block: %.1f dB before it, %.1f dB after it against the sound file; "
+           "%d at most within it\n", before, after, loudest);
+    EXPECT_GE(before, 60.0);
+    EXPECT_GE(after, 60.0);
+    EXPECT_LE(loudest, 64);
+}
+
+// The converter's own answers are told apart: a missing resampler is no
+// target written with sound lost.
+TEST(GreetingConverter, OwnCodesAreToldApart)
+{
+    DWORD lostMs = 0;
+    EXPECT_FALSE(CGreetingConverter::SoundWasLost(CONVERT_ERROR_NO_RESAMPLER, &lostMs));
+    EXPECT_FALSE(CGreetingConverter::SoundWasLost(0, &lostMs));
+    EXPECT_FALSE(CGreetingConverter::SoundWasLost(ERROR_CANCELLED, &lostMs));
 }

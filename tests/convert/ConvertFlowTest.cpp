@@ -4,6 +4,8 @@
 #include <mmreg.h>
 #include <commctrl.h>
 
+#include <stdio.h>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -65,6 +67,22 @@ void SaveOverwriting(HWND saveDialog, const std::string& path)
     OwnedBox box = {saveDialog, nullptr};
     if (WaitFor([&] { return !EnumWindows(FindOwnedBox, reinterpret_cast<LPARAM>(&box)) && box.found; }))
         ModalWatcher::PressButton(box.found, IDYES);
+}
+
+// OK in the converted file's save dialog, with the name and format offered;
+// any other file dialog is cancelled, so that a missing offer ends the test.
+void SaveAsOffered(HWND fileDialog, const SeenDialog& seen)
+{
+    bool save = Utf8(seen.caption) == "Сохранить преобразованное сообщение";
+    ModalWatcher::PressButton(fileDialog, save ? IDOK : IDCANCEL);
+}
+
+// A message box's answer; a file dialog in its place is cancelled instead.
+ModalWatcher::Action OnBox(int buttonId)
+{
+    return [buttonId](HWND dialog, const SeenDialog& seen) {
+        ModalWatcher::PressButton(dialog, seen.kind == SeenDialog::MessageBox ? buttonId : IDCANCEL);
+    };
 }
 
 std::string Question(const std::string& path)
@@ -325,4 +343,76 @@ TEST_F(GreetingConversionFlow, CancelDuringALongConversionLeavesNothing)
     choose.join();
     EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << "only the source is left";
     EXPECT_EQ(ui->Text(IDC_GREETING), "");
+}
+
+// A file the format check refuses only for a JUNK chunk before its fmt chunk
+// (8000 Hz mono PCM) is offered conversion, which writes it in the layout
+// the check reads.
+TEST_F(GreetingConversionFlow, ChunkBeforeFmtIsOfferedAndLaidOutAnew)
+{
+    std::string source = dir.File("junk.wav");
+    ASSERT_TRUE(WriteFileBytes(source, Wav(Chunk("JUNK", std::string(28, '\0')), PcmFmt(),
+                                           Chunk("data", std::string(16000, '\x20')))));
+    ModalWatcher watcher;
+    watcher.ChooseFile(source);
+    watcher.Press(IDOK);   // the format message
+    watcher.Then(OnBox(IDYES));  // the offer
+    watcher.Then(SaveAsOffered);
+    ui->Click(IDC_CHOOSE_GREETING);
+    ASSERT_TRUE(watcher.WaitAllAnswered());
+    std::vector<SeenDialog> seen = watcher.Seen();
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(Utf8(seen[2].text), Utf8(Question(source)));
+    std::string target = dir.File("junk_8k.wav");
+    ASSERT_TRUE(WaitFor([&] { return ui->Text(IDC_GREETING) == target; }));
+    CVoiceFile check(target.c_str());
+    ASSERT_TRUE(check.Open());
+    EXPECT_EQ(check.GetDataOffset(), 44u);
+    EXPECT_EQ(check.GetDuration(), 1000u);
+    check.Close();
+}
+
+// A converted file with one damaged MS ADPCM block: the operator is told how
+// much sound could not be decoded; "Да" keeps it as the greeting, "Нет"
+// deletes it and the greeting stays as it was.
+TEST_F(GreetingConversionFlow, LostSoundIsToldAndTheOperatorDecides)
+{
+    std::string wav = FixtureBytes("conv_msadpcm_22050_1.wav");
+    size_t fmt = wav.find("fmt ") + 8;
+    size_t data = wav.find("data") + 8;
+    const DWORD align = (BYTE)wav[fmt + 12] | (BYTE)wav[fmt + 13] << 8;
+    const DWORD samplesPerBlock = (BYTE)wav[fmt + 18] | (BYTE)wav[fmt + 19] << 8;
+    wav[data + 3 * align] = 7;  // a predictor index past the seven there are
+    const DWORD lostMs = (samplesPerBlock * 1000 + 22049) / 22050;
+    char amounts[64] = {};
+    snprintf(amounts, sizeof amounts, "%lu,%02lu с из 2,48 с", lostMs / 1000, lostMs % 1000 / 10);
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDYES ? "Да" : "Нет");
+        std::string source = dir.File("damaged.wav");
+        std::string target = dir.File("damaged_8k.wav");
+        ASSERT_TRUE(WriteFileBytes(source, wav));
+        ModalWatcher watcher;
+        watcher.ChooseFile(source);
+        watcher.Press(IDOK);
+        watcher.Then(OnBox(IDYES));
+        watcher.Then(SaveAsOffered);
+        watcher.Then(OnBox(answer));
+        if (answer == IDNO)
+            watcher.CancelFile();  // the open dialog again
+        ui->Click(IDC_CHOOSE_GREETING);
+        ASSERT_TRUE(watcher.WaitAllAnswered());
+        std::vector<SeenDialog> seen = watcher.Seen();
+        ASSERT_GE(seen.size(), 5u);
+        EXPECT_EQ(Utf8(seen[4].text),
+                  "Часть звука в файле [" + Utf8(source) + "] повреждена и не может быть декодирована: " + amounts +
+                      ". В преобразованном файле на её месте тишина.\n\nОставить преобразованный файл [" +
+                      Utf8(target) + "] как приветствие?\n\n«Нет» удалит его, приветствие останется прежним.");
+        EXPECT_EQ(seen[4].buttons.size(), 2u);
+        if (answer == IDYES) {
+            EXPECT_TRUE(WaitFor([&] { return ui->Text(IDC_GREETING) == target; }));
+        } else {
+            EXPECT_EQ(ui->Text(IDC_GREETING), "");
+            EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << "the converted file is gone";
+        }
+    }
 }
