@@ -10,7 +10,7 @@
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
 #include "playback/CVoiceFile.h"
-#include "convert/CGreetingConversion.h"
+#include "convert/CConversionOffer.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
 #include "res/resource.h"
@@ -554,7 +554,7 @@ void CConfigDialog::ChooseGreeting()
         char message[REJECTION_MESSAGE_SIZE] = {};
         CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
-        converted = CGreetingConversion(this, [this](const char* name) { return GreetingNameFits(name); })
+        converted = CConversionOffer(this, [this](const char* name) { return GreetingNameFits(name); })
                         .Offer(check, fileName);
     }
 }

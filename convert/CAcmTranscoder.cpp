@@ -1,12 +1,12 @@
-#include "convert/CAcmCodec.h"
+#include "convert/CAcmTranscoder.h"
 
 #include <string.h>
 
-CAcmCodec::CAcmCodec() : held_(0), started_(false) {}
+CAcmTranscoder::CAcmTranscoder() : held_(0), started_(false) {}
 
-CAcmCodec::~CAcmCodec() { Close(); }
+CAcmTranscoder::~CAcmTranscoder() { Close(); }
 
-MMRESULT CAcmCodec::Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD pieceBytes)
+MMRESULT CAcmTranscoder::Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD pieceBytes)
 {
     Close();
     // Room for a piece behind what the previous one left of a block: less
@@ -16,7 +16,7 @@ MMRESULT CAcmCodec::Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, D
     return stream_.Open(source, dest, 2 * pieceBytes + source->nBlockAlign);
 }
 
-MMRESULT CAcmCodec::Convert(const BYTE* input, DWORD length, bool last, const BYTE** output, DWORD* produced)
+MMRESULT CAcmTranscoder::Convert(const BYTE* input, DWORD length, bool last, const BYTE** output, DWORD* produced)
 {
     *produced = 0;
     if (!stream_.IsOpen() || held_ + length > stream_.SourceBytes())
@@ -41,7 +41,7 @@ MMRESULT CAcmCodec::Convert(const BYTE* input, DWORD length, bool last, const BY
     return 0;
 }
 
-void CAcmCodec::Close()
+void CAcmTranscoder::Close()
 {
     // Closed either way: a stream that would not close is let go, and the
     // codec may open again.

@@ -1,4 +1,5 @@
-// One audio compression manager stream between any two formats, fed in pieces
+// One audio compression manager stream between any two formats (unlike the
+// player's CAcmConvert, which only decodes whole seconds to PCM), fed in pieces
 // of any length: what a piece leaves of an unfinished block is kept for the
 // next. The greeting converter decodes with it and encodes with it; the
 // stream, its prepared header and its buffers live exactly as long as it.
@@ -10,12 +11,12 @@
 
 #include "wave/CAcmStream.h"
 
-class CAcmCodec {
+class CAcmTranscoder {
 public:
-    CAcmCodec();
-    virtual ~CAcmCodec();
-    CAcmCodec(const CAcmCodec&) = delete;
-    CAcmCodec& operator=(const CAcmCodec&) = delete;
+    CAcmTranscoder();
+    virtual ~CAcmTranscoder();
+    CAcmTranscoder(const CAcmTranscoder&) = delete;
+    CAcmTranscoder& operator=(const CAcmTranscoder&) = delete;
 
     // pieceBytes: the most source bytes one Convert is given. Answers the
     // manager's result, 0 on success.

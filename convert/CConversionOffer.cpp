@@ -1,4 +1,4 @@
-#include "convert/CGreetingConversion.h"
+#include "convert/CConversionOffer.h"
 
 #include <commdlg.h>
 #include <stdio.h>
@@ -50,14 +50,14 @@ bool SamePath(const char* a, const char* b)
 
 } // namespace
 
-CGreetingConversion::CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits)
+CConversionOffer::CConversionOffer(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits)
     : owner_(owner), nameFits_(nameFits)
 {
 }
 
-CGreetingConversion::~CGreetingConversion() {}
+CConversionOffer::~CConversionOffer() {}
 
-void CGreetingConversion::ShowText(UINT stringId, const char* name, UINT flags)
+void CConversionOffer::ShowText(UINT stringId, const char* name, UINT flags)
 {
     char format[MESSAGE_SIZE] = {};
     char text[MESSAGE_SIZE] = {};
@@ -66,7 +66,7 @@ void CGreetingConversion::ShowText(UINT stringId, const char* name, UINT flags)
     ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, flags);
 }
 
-bool CGreetingConversion::Offer(const CVoiceFile& refused, char* fileName)
+bool CConversionOffer::Offer(const CVoiceFile& refused, char* fileName)
 {
     if (refused.GetLastErrorCode() != VOICE_ERROR_FORMAT)
         return false;
@@ -108,7 +108,7 @@ bool CGreetingConversion::Offer(const CVoiceFile& refused, char* fileName)
     return true;
 }
 
-bool CGreetingConversion::Ask(const char* source)
+bool CConversionOffer::Ask(const char* source)
 {
     char format[MESSAGE_SIZE] = {};
     char text[MESSAGE_SIZE] = {};
@@ -119,7 +119,7 @@ bool CGreetingConversion::Ask(const char* source)
 
 // A target written with part of the sound lost: the operator hears how much
 // and decides; "Нет" deletes it, and the greeting stays as it was.
-bool CGreetingConversion::KeepDamaged(const char* source, const char* target, DWORD lostMs)
+bool CConversionOffer::KeepDamaged(const char* source, const char* target, DWORD lostMs)
 {
     CVoiceFile written(target);
     DWORD totalMs = written.Open() ? written.GetDuration() : 0;
@@ -143,7 +143,7 @@ bool CGreetingConversion::KeepDamaged(const char* source, const char* target, DW
 // The platform's save dialog in the source's folder, with its own overwrite
 // question; the source itself, and a name the .ivr file cannot hold, are
 // refused as the target before anything is written.
-bool CGreetingConversion::ChooseTarget(const char* source, char* target, WORD* tag)
+bool CConversionOffer::ChooseTarget(const char* source, char* target, WORD* tag)
 {
     HINSTANCE instance = owner_->GetResInstance();
     char title[TEXT_SIZE] = {};
@@ -186,7 +186,7 @@ bool CGreetingConversion::ChooseTarget(const char* source, char* target, WORD* t
 
 // The conversion runs on its own thread; the main window stays painted and
 // is kept from starting another command meanwhile.
-DWORD CGreetingConversion::Convert(const char* source, const char* target, WORD tag)
+DWORD CConversionOffer::Convert(const char* source, const char* target, WORD tag)
 {
     CConversionThread job(source, target, tag);
     if (!job.Start())
@@ -204,7 +204,7 @@ DWORD CGreetingConversion::Convert(const char* source, const char* target, WORD 
 }
 
 // Waits for the thread while the windows of this thread get their messages.
-bool CGreetingConversion::WaitPumping(HANDLE thread, DWORD timeoutMs)
+bool CConversionOffer::WaitPumping(HANDLE thread, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {

@@ -10,14 +10,14 @@
 class CBaseDialog;
 class CVoiceFile;
 
-class CGreetingConversion {
+class CConversionOffer {
 public:
     // nameFits: whether a greeting of that name can be kept, telling the
     // operator why not; a target it refuses brings the save dialog back.
-    CGreetingConversion(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits);
-    virtual ~CGreetingConversion();
-    CGreetingConversion(const CGreetingConversion&) = delete;
-    CGreetingConversion& operator=(const CGreetingConversion&) = delete;
+    CConversionOffer(CBaseDialog* owner, const std::function<bool(const char*)>& nameFits);
+    virtual ~CConversionOffer();
+    CConversionOffer(const CConversionOffer&) = delete;
+    CConversionOffer& operator=(const CConversionOffer&) = delete;
 
     // Offers to convert a file whose format was refused (last error 6).
     // True when the operator converted it: fileName (TEXT_SIZE bytes) then

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "convert/CAcmCodec.h"
+#include "convert/CAcmTranscoder.h"
 #include "convert/CMfResampler.h"
 #include "convert/CWaveWriter.h"
 
@@ -62,7 +62,7 @@ private:
 
     CMfResampler resampler_;
     bool resampling_;
-    CAcmCodec encoder_;
+    CAcmTranscoder encoder_;
     bool encoding_;
     CWaveWriter writer_;
     WORD tag_;

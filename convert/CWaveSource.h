@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/ScopedWin.h"
-#include "convert/CAcmCodec.h"
+#include "convert/CAcmTranscoder.h"
 #include "wave/CodecRules.h"
 
 struct WaveLayout;
@@ -60,7 +60,7 @@ private:
     WAVEFORMATEX pcm_;          // what the mixer reads: the file's own or the codec's output
     bool isFloat_;
     bool useCodec_;
-    CAcmCodec codec_;
+    CAcmTranscoder codec_;
     CodecTraits traits_;        // of a coded format
     DWORD codecPieceBytes_;     // whole blocks handed to the codec at a time
     DWORD sampleRate_;
