@@ -246,6 +246,58 @@ TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
     EXPECT_GE(seam, 40u * REFILL_BYTES / 2 - WAVE_BUFFER_COUNT * REFILL_BYTES / 2);  // not before the pause
 }
 
+TEST_F(Playback, PlaybackStartedPausedStaysSilentUntilResumed)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(file->Pause());  // before the reader has opened the device
+    ASSERT_TRUE(WaitFor([&] { return file->GetEngine()->IsOpen(); }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_TRUE(file->GetEngine()->IsPaused());
+    WatchFor(3000);
+    EXPECT_EQ(listener.Steps(), 0);
+    for (const Samples& capture : ReadCaptures())
+        EXPECT_EQ(NonZero(capture).size(), 0u) << "sound while paused";
+
+    ASSERT_TRUE(file->Play());  // resumes
+    EXPECT_FALSE(file->GetEngine()->IsPaused());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Steps(), 150);
+    // The whole message, from its first sample, after the priming.
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
+    size_t start = FirstNonZero(captures[0]);
+    EXPECT_GE(start, PRIMING_SAMPLES);
+    EXPECT_EQ(FirstDifference(captures[0], start, want), "");
+}
+
+TEST_F(Playback, SeekIntoAListChunkAfterTheDataEndsThePlaybackWithNoneOfItsBytes)
+{
+    // Three seconds of sound, then a chunk of loud noise as long again.
+    std::string tone = DataBytes("pcm_tone_2500ms.wav", 44, 40000);
+    std::string noise(48000, '\x7f');
+    TempDir dir("playback-seek-list");
+    std::string path = dir.File("list-after-data.wav");
+    ASSERT_TRUE(WriteFileBytes(path, Wav(PcmFmt(), Chunk("data", tone) + Chunk("LIST", noise))));
+
+    std::unique_ptr<CVoiceFile> file = OpenMessage(path);
+    ASSERT_EQ(file->GetHeader().dataSize, 40000u);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    file->Seek(4);  // inside the LIST chunk
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.SeekCleared(), 1);
+    std::vector<Samples> captures = ReadCaptures();
+    const short loud = AtVolume((short)0x7f7f, DEFAULT_VOLUME16);
+    for (const Samples& capture : captures) {
+        for (size_t i = 0; i < capture.size(); ++i)
+            ASSERT_NE(capture[i], loud) << "the LIST chunk reached the device at sample " << i;
+    }
+    EXPECT_EQ(captures.size(), 1u);  // the device did not open again
+}
+
 TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));

@@ -362,6 +362,27 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
     }
 }
 
+TEST_F(PlayerDialog, ResumeAfterAPauseBeforeTheDeviceOpenedPlays)
+{
+    SKIP_WITHOUT_CAPTURE();
+    PlayerRunner run;
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
+    ClearCaptures();
+    // Two clicks back to back: the pause comes before the device is open.
+    for (int i = 0; i < 2; ++i)
+        PostMessageA(run.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_PLAY_PAUSE, BN_CLICKED), (LPARAM)run.Item(IDC_PLAY_PAUSE));
+    ASSERT_TRUE(run.Flush());
+    EXPECT_TRUE(player.IsPaused());
+    WatchFor(3000);
+    EXPECT_EQ(HeardSince(0), 0u) << "sound while paused";
+    EXPECT_EQ(Position(run), 0);
+
+    run.Click(IDC_PLAY_PAUSE);
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
+    ASSERT_TRUE(WaitAdvanced(run, 60)) << "nothing played after the resume";
+    EXPECT_GT(HeardSince(0), 0u);
+}
+
 TEST_F(PlayerDialog, VolumeFollowsTheDragButNotTheKeys)
 {
     PlayerRunner run;
