@@ -429,14 +429,15 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
-    listener.SendOnStopped(true);  // as the dialog, the end is also a sent message
+    listener.PostOnStopped(true);  // as the dialog, the end is also a posted message
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
     EXPECT_TRUE(file->Stop());
-    // Play at once: the stopped reader has finished before the new one starts.
+    // Stop answered once the reader had ended and said so; Play at once.
+    EXPECT_EQ(listener.Stopped(), 1);
     ASSERT_TRUE(file->Play());
     EXPECT_EQ(listener.Stopped(), 1);
-    EXPECT_EQ(listener.StoppedMessages(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.StoppedMessages() == 1; }));
     ASSERT_TRUE(WaitStopped(2));
     file.reset();
     EXPECT_EQ(listener.Stopped(), 2);
@@ -445,12 +446,12 @@ TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("gsm_tone_2500ms.wav"));
-    listener.SendOnStopped(true);
+    listener.PostOnStopped(true);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
     file.reset();
     EXPECT_EQ(listener.Stopped(), 1);
-    EXPECT_EQ(listener.StoppedMessages(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.StoppedMessages() == 1; }));
 }
 
 // Messages whose last read holds no whole sample or GSM block: that read ends
