@@ -10,6 +10,7 @@
 #include "audio/CVoicePlay.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
+#include "common/StoppedSoundServer.h"
 #include "common/TestUtil.h"
 #include "common/WavBytes.h"
 
@@ -308,6 +309,7 @@ TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
     ASSERT_TRUE(WaitSteps(20));
     EXPECT_TRUE(file->Stop());
     EXPECT_FALSE(file->GetEngine()->IsOpen());
+    EXPECT_EQ(listener.Stopped(), 1) << "Stop answered before the playback had ended";
     ASSERT_TRUE(WaitStopped(1));
 
     // While paused.
@@ -496,51 +498,10 @@ TEST_F(Playback, OddSizedLastReadAddsNoSecondOfSilence)
     }
 }
 
-// The sound server of the test session stopped for a while (SIGSTOP and
-// SIGCONT through Wine, which starts a host program given its path) and then
-// continued: the playback waits for it and nothing is lost or cut.
-class StoppedSoundServer {
-public:
-    explicit StoppedSoundServer(const std::string& pid) : pid_(pid) { Signal("STOP"); }
-    ~StoppedSoundServer()
-    {
-        Signal("CONT");
-        WaitFor([&] { return State() != 'T'; }, 10000);
-    }
-    bool Stopped() { return WaitFor([&] { return State() == 'T'; }, 10000); }
-
-private:
-    void Signal(const char* name)
-    {
-        std::string command = std::string("Z:\\bin\\kill -") + name + " " + pid_;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-            if (process.hThread)
-                CloseHandle(process.hThread);
-            if (process.hProcess)
-                CloseHandle(process.hProcess);
-        }
-    }
-    // The process state letter of /proc/PID/stat: 'T' while stopped.
-    char State()
-    {
-        std::string stat = ReadFileBytes("Z:\\proc\\" + pid_ + "\\stat");
-        size_t paren = stat.rfind(')');
-        return paren != std::string::npos && paren + 2 < stat.size() ? stat[paren + 2] : '?';
-    }
-
-    std::string pid_;
-};
-
 TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
 {
-    std::string pid = ReadFileBytes(EnvPath("ORLENTA_TESTHOME") + "\\pulse\\pulse\\pid");
-    while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
-        pid.pop_back();
-    if (pid.empty())
-        GTEST_SKIP() << "no pid file of the session's pulseaudio under ORLENTA_TESTHOME";
+    std::string pid = SoundServerPid();
+    SKIP_WITHOUT_SOUND_SERVER(pid);
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));
@@ -618,6 +579,51 @@ TEST_F(Playback, DestructionWaitsForABlockedReaderToEnd)
     WaitForSingleObject(thread, 20000);
     CloseHandle(thread);
     EXPECT_EQ(blocking.Stopped(), 1);
+}
+
+TEST_F(Playback, PlayRightAfterTheEndStartsANewPlayback)
+{
+    BlockingListener blocking;
+    std::unique_ptr<CVoiceFile> file(new CVoiceFile(FixturePath("pcm_tone_300ms.wav").c_str()));
+    file->SetPlayer(&blocking);
+    ASSERT_TRUE(file->Open());
+    ASSERT_TRUE(file->Play());  // ends by itself after 300 ms
+    // The reader is held after it has told the player and before it ends.
+    ASSERT_TRUE(blocking.Entered());
+    ASSERT_TRUE(file->Play());
+    blocking.Release();
+    EXPECT_TRUE(WaitFor([&] { return blocking.Stopped() == 2; }, PLAYBACK_TIMEOUT_MS)) << "no second playback";
+    file.reset();
+    EXPECT_EQ(blocking.Stopped(), 2);
+    EXPECT_EQ(CaptureCount(), 2u);
+}
+
+TEST_F(Playback, StalledSoundServerKeepsNoCallerAndTheEngineEndsOnItsOwn)
+{
+    std::string pid = SoundServerPid();
+    SKIP_WITHOUT_SOUND_SERVER(pid);
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    DWORD waveOutThread = file->GetEngine()->GetThreadId();
+    std::weak_ptr<CVoicePlay> engine = file->WatchEngine();
+    {
+        StoppedSoundServer stall(pid);
+        ASSERT_TRUE(stall.Stopped()) << "pulseaudio " << pid << " did not stop";
+        // Every request answers within a second; what the driver holds waits in the engine.
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_TRUE(file->Pause()); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { file->SetVolume(50 * 256); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_FALSE(file->Stop()) << "the device closed"; }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_TRUE(file->Play()); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { file.reset(); }));
+        // Gone is the message, not the engine its threads still use.
+        EXPECT_FALSE(engine.expired());
+        EXPECT_TRUE(ThreadRuns(waveOutThread));
+    }
+    // The engine is freed once its threads have ended, and the player no longer hears of them.
+    ASSERT_TRUE(WaitFor([&] { return engine.expired(); }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_TRUE(WaitFor([&] { return !ThreadRuns(waveOutThread); }));
+    EXPECT_EQ(listener.Stopped(), 0);
 }
 
 TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)
