@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "playback/CAcmConvert.h"
-#include "playback/CPlaybackListener.h"
+#include "playback/CListenerLink.h"
 #include "playback/CVoicePlay.h"
 
 namespace {
@@ -21,43 +21,38 @@ bool SeekTo(HANDLE file, DWORD offset)
 
 } // namespace
 
-CMessageReader::CMessageReader(CVoicePlay* engine)
+CMessageReader::CMessageReader(const std::shared_ptr<CVoicePlay>& engine,
+                               const std::shared_ptr<CListenerLink>& player,
+                               const std::shared_ptr<CMessageReader>& previous, const MessageData& data)
     : engine_(engine),
+      player_(player),
+      previous_(previous),
       stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       seek_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
       thread_(nullptr),
       seekTarget_(0),
-      data_(),
-      player_(nullptr),
-      pauseWanted_(false)
+      data_(data),
+      file_(data.file),
+      pauseWanted_(false),
+      ended_(false)
 {
-    InitializeCriticalSection(&pauseLock_);
 }
 
-CMessageReader::~CMessageReader()
-{
-    // The thread uses this object to its last step: it goes first.
-    RequestStop();
-    Join(INFINITE);
-    DeleteCriticalSection(&pauseLock_);
-}
+// The thread held this object to its end; what is left is its handle.
+CMessageReader::~CMessageReader() {}
 
-bool CMessageReader::Start(const MessageData& data, CPlaybackListener* player)
+bool CMessageReader::Start()
 {
-    ScopedHandle file(data.file);
-    // A reader still running keeps its file and its data.
-    if (!Join(0) || !stop_.IsValid() || !seek_.IsValid())
+    if (thread_.IsValid() || !stop_.IsValid() || !seek_.IsValid()) {
+        ended_ = true;
         return false;
-    file_.Reset(file.Detach());
-    data_ = data;
-    player_ = player;
-    pauseWanted_ = false;
-    // Cleared here, not by the reader: a Stop right after Start must not be lost.
-    ResetEvent(stop_.Get());
-    ResetEvent(seek_.Get());
+    }
+    self_ = shared_from_this();
     thread_.Reset((HANDLE)_beginthreadex(nullptr, 0, ThreadMain, this, 0, nullptr));
     if (!thread_.IsValid()) {
         thread_.Detach();
+        self_.reset();
+        ended_ = true;
         return false;
     }
     return true;
@@ -76,10 +71,8 @@ bool CMessageReader::Join(DWORD timeoutMs)
         DWORD left = timeoutMs == INFINITE ? INFINITE : timeoutMs - (elapsed < timeoutMs ? elapsed : timeoutMs);
         // Input is not handled here, so no new command can start meanwhile.
         DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-        if (result == WAIT_OBJECT_0) {
-            thread_.Close();
+        if (result == WAIT_OBJECT_0)
             return true;
-        }
         if (result != WAIT_OBJECT_0 + 1)
             return false;
         MSG msg;
@@ -87,22 +80,22 @@ bool CMessageReader::Join(DWORD timeoutMs)
     }
 }
 
-bool CMessageReader::IsRunning() { return thread_.IsValid() && WaitForSingleObject(thread_.Get(), 0) == WAIT_TIMEOUT; }
-
-// Under pauseLock_ the device cannot open; it may close (a seek), and then
-// the wish is what counts.
+// Without a device the wish is kept for the opening, which looks at it again
+// once the device is open (OpenDevice).
 bool CMessageReader::Pause()
 {
-    ScopedCritSec hold(&pauseLock_);
-    if (!IsRunning() || (!engine_->Pause() && engine_->IsOpen()))
+    if (ended_)
         return false;
     pauseWanted_ = true;
+    if (!engine_->Pause() && engine_->IsOpen()) {
+        pauseWanted_ = false;
+        return false;
+    }
     return true;
 }
 
 bool CMessageReader::Resume()
 {
-    ScopedCritSec hold(&pauseLock_);
     if (!engine_->Resume() && engine_->IsOpen())
         return false;
     pauseWanted_ = false;
@@ -111,7 +104,6 @@ bool CMessageReader::Resume()
 
 void CMessageReader::Seek(DWORD offset)
 {
-    ScopedCritSec hold(&pauseLock_);
     pauseWanted_ = false;
     seekTarget_ = offset;
     SetEvent(seek_.Get());
@@ -119,22 +111,32 @@ void CMessageReader::Seek(DWORD offset)
 
 unsigned __stdcall CMessageReader::ThreadMain(void* param)
 {
-    static_cast<CMessageReader*>(param)->Run();
+    // Held to the thread's last step: the last holder frees the reader, and
+    // with it the engine once no playback uses it.
+    std::shared_ptr<CMessageReader> self = std::move(static_cast<CMessageReader*>(param)->self_);
+    self->Run();
     return 0;
 }
 
 void CMessageReader::Run()
 {
-    {
+    // The playback before this one uses the engine until it has ended.
+    if (previous_) {
+        if (previous_->thread_.IsValid())
+            WaitForSingleObject(previous_->thread_.Get(), INFINITE);
+        previous_.reset();
+    }
+    if (!IsStopping()) {
         CAcmConvert converter;
         PlayData(converter);
         converter.Close();
     }
-    // Every playback ends by telling its player, whatever ended it.
+    // Every playback ends by telling its player, whatever ended it; it says
+    // so first, so that a Play the player's notice brings on starts anew.
     engine_->Stop();
     file_.Close();
-    if (player_)
-        player_->SetStopped();
+    ended_ = true;
+    player_->SetStopped();
 }
 
 bool CMessageReader::SetUpConverter(CAcmConvert& converter, std::vector<BYTE>* output)
@@ -151,8 +153,13 @@ bool CMessageReader::OpenDevice()
     // A stop asked for before the device opened: it does not open at all.
     if (IsStopping())
         return false;
-    ScopedCritSec hold(&pauseLock_);
-    return engine_->Play(data_.samplesPerSec, pauseWanted_);
+    bool paused = pauseWanted_;
+    if (!engine_->Play(data_.samplesPerSec, paused))
+        return false;
+    // A pause or resume asked for while the device opened.
+    if (pauseWanted_ != paused)
+        paused ? engine_->Resume() : engine_->Pause();
+    return true;
 }
 
 DWORD CMessageReader::PerformSeek()
@@ -161,8 +168,7 @@ DWORD CMessageReader::PerformSeek()
     DWORD target = seekTarget_;
     DWORD position = target < data_.end - data_.start ? data_.start + target : data_.end;
     SeekTo(file_.Get(), position);
-    if (player_)
-        player_->ClearSeekPending();
+    player_->ClearSeekPending();
     return position;
 }
 
@@ -224,7 +230,7 @@ CMessageReader::Event CMessageReader::WaitForEngine(bool (CVoicePlay::*done)())
         ResetEvent(waits[2]);
         if (engine_->HasFailed())
             return READER_STOP;
-        DWORD result = WaitForMultipleObjects(3, waits, FALSE, (engine_->*done)() ? 0 : INFINITE);
+        DWORD result = WaitForMultipleObjects(3, waits, FALSE, (engine_.get()->*done)() ? 0 : INFINITE);
         if (result == WAIT_TIMEOUT)
             return READER_GO_ON;
         if (result == WAIT_OBJECT_0 + 1)

@@ -1,24 +1,26 @@
-// The reader thread of a message's playback: reads the data chunk one second
-// at a time, converts it to 16-bit PCM and writes it into the engine's ring
-// buffer whenever that is empty; opens the device with the first second,
+// The reader thread of one playback of a message: reads the data chunk one
+// second at a time, converts it to 16-bit PCM and writes it into the engine's
+// ring buffer whenever that is empty; opens the device with the first second,
 // moves on a seek, and ends at the end of the data (once it has been played
 // out), at a stop request, or when the device fails. A slow device is waited
-// for, however long.
+// for, however long: the thread holds the reader (and through it the engine)
+// until it ends, so its owner may let go of it at any time.
 #pragma once
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "app/ScopedWin.h"
 
 class CAcmConvert;
-class CPlaybackListener;
+class CListenerLink;
 class CVoicePlay;
 
 // What a playback reads: an open file positioned anywhere, and where its data lie.
 struct MessageData {
-    HANDLE file;  // owned by the reader from Start on
+    HANDLE file;  // owned by the reader from its construction on
     WORD formatTag;
     DWORD samplesPerSec;
     DWORD start;      // offset of the first data byte in the file
@@ -26,20 +28,25 @@ struct MessageData {
     DWORD readBlock;  // bytes of one second
 };
 
-class CMessageReader {
+class CMessageReader : public std::enable_shared_from_this<CMessageReader> {
 public:
-    explicit CMessageReader(CVoicePlay* engine);
-    ~CMessageReader();  // stops and joins the thread
+    // previous: the playback of the same engine before this one, which may
+    // still be ending; this one starts once it has ended.
+    CMessageReader(const std::shared_ptr<CVoicePlay>& engine, const std::shared_ptr<CListenerLink>& player,
+                   const std::shared_ptr<CMessageReader>& previous, const MessageData& data);
+    ~CMessageReader();  // never waits: the thread holds the object until it ends
     CMessageReader(const CMessageReader&) = delete;
     CMessageReader& operator=(const CMessageReader&) = delete;
 
     // The interface thread's operations.
-    bool Start(const MessageData& data, CPlaybackListener* player);
+    bool Start();
     void RequestStop();
     // Waits for the thread to end, handling sent messages meanwhile (its last
     // act may send to a window of this thread). True once it has ended.
     bool Join(DWORD timeoutMs);
-    bool IsRunning();
+    // Set by the thread before it tells the player that it has ended: from
+    // then on nothing of this playback can be resumed.
+    bool HasEnded() const { return ended_; }
     bool IsStopping() { return WaitForSingleObject(stop_.Get(), 0) == WAIT_OBJECT_0; }
     // A pause asked for before the device is open, or while a seek reopens
     // it, is applied when it opens. A seek leaves the pause.
@@ -58,17 +65,18 @@ private:
     DWORD PerformSeek();
     Event WaitForEngine(bool (CVoicePlay::*done)());
 
-    CVoicePlay* engine_;
-    ScopedHandle stop_;  // manual reset: set by Stop, cleared by Start
+    std::shared_ptr<CVoicePlay> engine_;
+    std::shared_ptr<CListenerLink> player_;
+    std::shared_ptr<CMessageReader> previous_;  // the reader thread's, until the previous one has ended
+    std::shared_ptr<CMessageReader> self_;      // handed from Start to the thread
+    ScopedHandle stop_;  // manual reset
     ScopedHandle seek_;  // auto reset: a seek to seekTarget_
-    ScopedHandle thread_;
+    ScopedHandle thread_;  // written by Start before the thread runs
     std::atomic<DWORD> seekTarget_;  // bytes into the data; written by the interface thread
-    // Written by Start while no reader thread runs; the file is closed by the reader.
-    MessageData data_;
+    const MessageData data_;
     ScopedHandle file_;
-    CPlaybackListener* player_;
     // Whether the user wants the playback paused: written by the interface
-    // thread, read by the reader when it opens the device, both under pauseLock_.
-    CRITICAL_SECTION pauseLock_;
-    bool pauseWanted_;
+    // thread, read by the reader when it opens the device.
+    std::atomic<bool> pauseWanted_;
+    std::atomic<bool> ended_;  // written by the reader thread, or by Start when no thread starts
 };

@@ -4,6 +4,7 @@
 
 #include "app/CommonServices.h"
 #include "app/ScopedWin.h"
+#include "playback/CListenerLink.h"
 #include "playback/CMessageReader.h"
 #include "playback/CPlaybackListener.h"
 #include "playback/CVoicePlay.h"
@@ -12,8 +13,9 @@
 
 namespace {
 
-// Stop waits this long for the reader to close the device and end.
-const DWORD STOP_TIMEOUT_MS = 10000;
+// Stop and the destructor wait this long for the reader to close the device
+// and end; a driver call that keeps it longer does not keep the caller.
+const DWORD STOP_WAIT_MS = 700;
 
 } // namespace
 
@@ -35,21 +37,22 @@ HANDLE OpenWaveFile(const char* fileName, DWORD offset, DWORD* formatTag)
 CVoiceFile::CVoiceFile(const char* fileName)
     : file_(INVALID_HANDLE_VALUE),
       header_(),
-      engine_(new CVoicePlay),
-      reader_(new CMessageReader(engine_.get())),
+      engine_(std::make_shared<CVoicePlay>()),
+      player_(std::make_shared<CListenerLink>(nullptr)),
       duration_(0),
       dataOffset_(0),
-      lastError_(VOICE_ERROR_NONE),
-      player_(nullptr)
+      lastError_(VOICE_ERROR_NONE)
 {
     lstrcpynA(fileName_, fileName ? fileName : "", TEXT_SIZE);
 }
 
 CVoiceFile::~CVoiceFile()
 {
-    // The reader of a playback uses the engine to its last step: it is joined
-    // first, however long a driver call keeps it.
-    reader_.reset();
+    // A playback that does not end in time ends on its own thread, which
+    // frees the reader and the engine when it ends; the player no longer
+    // hears of it.
+    Stop();
+    player_->Detach();
     Close();
 }
 
@@ -103,11 +106,8 @@ void CVoiceFile::GetFormatName(char* text)
 
 bool CVoiceFile::Play()
 {
-    if (reader_->IsRunning() && !reader_->IsStopping())
+    if (reader_ && !reader_->HasEnded() && !reader_->IsStopping())
         return reader_->Resume();  // ends a pause; already playing otherwise
-    // A playback that is ending still uses the engine and tells its player when
-    // it has ended: the new one waits for it, so that end is not taken for its own.
-    reader_->Join(INFINITE);
     const VoiceFormat* format = FindVoiceFormat(header_.formatTag);
     // The reader reads through its own handle: closing this object's file
     // cannot pull it away. Without an open file the playback ends at once.
@@ -116,31 +116,34 @@ bool CVoiceFile::Play()
         DuplicateHandle(GetCurrentProcess(), file_, GetCurrentProcess(), &file, 0, FALSE, DUPLICATE_SAME_ACCESS);
     MessageData data = {file, header_.formatTag, header_.samplesPerSec, dataOffset_,
                         dataOffset_ + header_.dataSize, format ? format->bytesPerSec : 0};
-    if (!reader_->Start(data, player_)) {
+    // A playback that is still ending is waited for by the new reader, not
+    // here; its end is told before this one's, so it is not taken for it.
+    reader_ = std::make_shared<CMessageReader>(engine_, player_, reader_, data);
+    if (!reader_->Start()) {
         // This playback ends before it began; the player must still hear of it.
-        if (player_)
-            player_->SetStopped();
+        player_->SetStopped();
         return false;
     }
     return true;
 }
 
-bool CVoiceFile::Pause() { return reader_->Pause(); }
+bool CVoiceFile::Pause() { return reader_ && reader_->Pause(); }
 
 bool CVoiceFile::Stop()
 {
+    if (!reader_)
+        return !engine_->IsOpen();
     reader_->RequestStop();
     // The reader closes the device as the first of its exit steps.
-    if (reader_->Join(STOP_TIMEOUT_MS))
-        engine_->Stop();  // no reader left: a device that would not close is tried again
-    return !engine_->IsOpen();
+    return reader_->Join(STOP_WAIT_MS) && !engine_->IsOpen() && !engine_->GetUnclosedDevice();
 }
 
 void CVoiceFile::Seek(DWORD seconds)
 {
     const VoiceFormat* format = FindVoiceFormat(header_.formatTag);
     ULONGLONG target = (ULONGLONG)seconds * (format ? format->bytesPerSec : 0);
-    reader_->Seek(target < header_.dataSize ? (DWORD)target : header_.dataSize);
+    if (reader_)
+        reader_->Seek(target < header_.dataSize ? (DWORD)target : header_.dataSize);
 }
 
 DWORD CVoiceFile::SetVolume(DWORD value)
@@ -152,4 +155,9 @@ DWORD CVoiceFile::SetVolume(DWORD value)
 
 DWORD CVoiceFile::GetVolume() { return engine_->GetVolume(); }
 
-void CVoiceFile::SetPlayer(CPlaybackListener* player) { player_ = player; }
+// Playbacks started before keep the link they were given.
+void CVoiceFile::SetPlayer(CPlaybackListener* player)
+{
+    player_->Detach();
+    player_ = std::make_shared<CListenerLink>(player);
+}

@@ -9,6 +9,7 @@
 #include "app/TextSize.h"
 #include "wave/VoiceFileCheck.h"  // its last error codes
 
+class CListenerLink;
 class CMessageReader;
 class CVoicePlay;
 class CPlaybackListener;
@@ -38,8 +39,14 @@ public:
     bool Close();
     void GetFormatName(char* text);  // at least 64 bytes; empty for a rejected tag
 
+    // Play, Pause, Stop and the volume return within about a second however
+    // long the sound driver keeps the engine: a request it cannot carry out
+    // at once waits in the engine. Play after a playback has ended starts a
+    // new one, which begins once the old one has let go of the engine.
     bool Play();
     bool Pause();
+    // True once the playback has ended and its device is closed; false while
+    // it is still ending (it then ends on its own, and tells the player).
     bool Stop();
     void Seek(DWORD seconds);
     DWORD SetVolume(DWORD value);    // value: level * 256; answers the level now in force
@@ -48,6 +55,8 @@ public:
     // The player: told when playback ends, its window receives the steps.
     void SetPlayer(CPlaybackListener* player);
     CVoicePlay* GetEngine() { return engine_.get(); }
+    // The engine outlives this object while a playback still ends.
+    std::weak_ptr<CVoicePlay> WatchEngine() { return engine_; }
 
     const char* GetFileName() const { return fileName_; }
     const WaveHeader& GetHeader() const { return header_; }
@@ -59,10 +68,11 @@ private:
     char fileName_[TEXT_SIZE];
     HANDLE file_;
     WaveHeader header_;
-    std::unique_ptr<CVoicePlay> engine_;
-    std::unique_ptr<CMessageReader> reader_;  // goes before the engine it uses
+    // Shared with the reader threads, which hold them until they end.
+    std::shared_ptr<CVoicePlay> engine_;
+    std::shared_ptr<CListenerLink> player_;
+    std::shared_ptr<CMessageReader> reader_;  // the latest playback's
     DWORD duration_;
     DWORD dataOffset_;
     DWORD lastError_;
-    CPlaybackListener* player_;
 };

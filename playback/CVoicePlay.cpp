@@ -17,21 +17,17 @@ DWORD DeviceVolume(DWORD level)
 
 } // namespace
 
-CVoicePlay::CVoicePlay() : ring_(RING_BUFFER_SIZE), output_(&ring_), volume_(INITIAL_VOLUME), notify_(nullptr)
+CVoicePlay::CVoicePlay() : ring_(RING_BUFFER_SIZE), output_(&ring_), volume_(INITIAL_VOLUME), stepWindow_(nullptr)
 {
-    InitializeCriticalSection(&lock_);
     ring_.Reset();
 }
 
-CVoicePlay::~CVoicePlay()
-{
-    Stop();
-    DeleteCriticalSection(&lock_);
-}
+CVoicePlay::~CVoicePlay() { Stop(); }
+
+void CVoicePlay::SetNotify(CPlaybackListener* notify) { stepWindow_ = notify ? notify->GetStepWindow() : nullptr; }
 
 bool CVoicePlay::Play(DWORD samplesPerSec, bool paused)
 {
-    ScopedCritSec hold(&lock_);
     if (output_.IsOpen())
         return Resume();
     if (samplesPerSec == 0)
@@ -44,47 +40,47 @@ bool CVoicePlay::Play(DWORD samplesPerSec, bool paused)
     format.nBlockAlign = 2;
     format.wBitsPerSample = 16;
     ring_.Reset();
-    return output_.Open(format, DeviceVolume(volume_), paused, notify_ ? notify_->GetStepWindow() : nullptr);
+    return output_.Open(format, DeviceVolume(volume_), paused, stepWindow_);
 }
 
-bool CVoicePlay::Resume()
-{
-    ScopedCritSec hold(&lock_);
-    return output_.IsOpen() && (!output_.IsPaused() || output_.Resume() == MMSYSERR_NOERROR);
-}
+namespace {
+
+bool Taken(MMRESULT result) { return result == MMSYSERR_NOERROR || result == WAVE_REQUEST_PENDING; }
+
+} // namespace
+
+bool CVoicePlay::Resume() { return output_.IsOpen() && (!output_.IsPaused() || Taken(output_.Resume())); }
 
 bool CVoicePlay::Stop()
 {
-    ScopedCritSec hold(&lock_);
     bool closed = output_.Close();
     ring_.Reset();
     return closed;
 }
 
-bool CVoicePlay::Pause()
-{
-    ScopedCritSec hold(&lock_);
-    return output_.IsOpen() && output_.Pause() == MMSYSERR_NOERROR;
-}
+bool CVoicePlay::Pause() { return output_.IsOpen() && Taken(output_.Pause()); }
 
 bool CVoicePlay::SetVolume(DWORD level)
 {
-    ScopedCritSec hold(&lock_);
     if (level > MAX_VOLUME)
         level = MAX_VOLUME;
-    if (output_.IsOpen() && output_.SetVolume(DeviceVolume(level)) != MMSYSERR_NOERROR)
+    if (output_.IsOpen() && !Taken(output_.SetVolume(DeviceVolume(level))))
         return false;
     volume_ = level;
     return true;
 }
 
+// The level read back from the device; the stored one without a device, or
+// while the device does not answer.
 DWORD CVoicePlay::GetVolume()
 {
-    ScopedCritSec hold(&lock_);
     if (!output_.IsOpen())
         return volume_;
     DWORD value = 0;
-    if (output_.GetVolume(&value) != MMSYSERR_NOERROR)
+    MMRESULT result = output_.GetVolume(&value);
+    if (result == WAVE_REQUEST_PENDING)
+        return volume_;
+    if (result != MMSYSERR_NOERROR)
         return 0;
     return (value >> 8) & 0xFF;  // high byte of the left channel
 }

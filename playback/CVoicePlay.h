@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
+
 #include "playback/CRingBuffer.h"
 #include "playback/CWaveOutThread.h"
 
@@ -19,9 +21,13 @@ public:
     CVoicePlay(const CVoicePlay&) = delete;
     CVoicePlay& operator=(const CVoicePlay&) = delete;
 
-    // Opens the device (paused from the start when asked), or resumes a paused one.
+    // Opens the device (paused from the start when asked), or resumes a paused
+    // one. Play and Stop are called by one controlling thread at a time and
+    // wait for waveOutThread however long a driver call keeps it.
     bool Play(DWORD samplesPerSec, bool paused = false);
     bool Stop();
+    // Called by any thread, each waits at most CALL_TIMEOUT_MS: a request that
+    // waveOutThread has not taken by then stays queued and counts as done.
     bool Pause();
     bool Resume();  // false without an open device
     bool SetVolume(DWORD level);  // 0 .. 255
@@ -38,17 +44,17 @@ public:
     HANDLE GetProgressEvent() const { return output_.GetProgressEvent(); }
 
     CRingBuffer* GetRingBuffer() { return &ring_; }
-    void SetNotify(CPlaybackListener* notify) { notify_ = notify; }
+    // The window of the notify object receives the steps; taken here, so that
+    // no other thread calls the object.
+    void SetNotify(CPlaybackListener* notify);
     HWAVEOUT GetDevice() const { return output_.GetDevice(); }
+    HWAVEOUT GetUnclosedDevice() const { return output_.GetUnclosedDevice(); }
     DWORD GetThreadId() const { return output_.GetThreadId(); }  // the current or last waveOutThread
     LONG GetHeldBuffers() const { return output_.GetHeldBuffers(); }
 
 private:
     CRingBuffer ring_;
     CWaveOutThread output_;
-    // The operations run one at a time: the reader thread opens and closes,
-    // the interface thread pauses, resumes and sets the volume.
-    CRITICAL_SECTION lock_;
-    DWORD volume_;                // under lock_
-    CPlaybackListener* notify_;   // set by the owner before playing
+    std::atomic<DWORD> volume_;      // written by the thread that sets the volume
+    std::atomic<HWND> stepWindow_;   // set by the owner before playing
 };

@@ -7,22 +7,37 @@
 
 namespace {
 
-enum WaveOperation { WAVE_OPEN, WAVE_PAUSE, WAVE_RESUME, WAVE_SET_VOLUME, WAVE_GET_VOLUME };
+enum WaveOperation { WAVE_PAUSE, WAVE_RESUME, WAVE_SET_VOLUME, WAVE_GET_VOLUME };
 const UINT WM_WAVE_COMMAND = WM_APP + 1;  // thread message, lParam: the WaveCommand
 const UINT WM_WAVE_CLOSE = WM_APP + 2;
 
 } // namespace
 
-// One request to waveOutThread. It lives on the asking thread's stack, which
-// waits until done is set or the thread has ended; the thread sets done as
-// its very last touch of the command.
+// One request to waveOutThread. The asker may stop waiting before the thread
+// takes it, so both hold it and the last of the two to let go frees it.
 struct WaveCommand {
+    WaveCommand(int op, DWORD v)
+        : operation(op), value(v), result(MMSYSERR_INVALHANDLE), answer(0),
+          done(CreateEventA(nullptr, TRUE, FALSE, nullptr)), holders(2)
+    {
+    }
     int operation;
     DWORD value;
     MMRESULT result;
     DWORD answer;
-    HANDLE done;
+    ScopedHandle done;
+    LONG holders;
 };
+
+namespace {
+
+void LetGo(WaveCommand* command)
+{
+    if (InterlockedDecrement(&command->holders) == 0)
+        delete command;
+}
+
+} // namespace
 
 CWaveOutThread::CWaveOutThread(CRingBuffer* ring)
     : ring_(ring),
@@ -32,12 +47,16 @@ CWaveOutThread::CWaveOutThread(CRingBuffer* ring)
       volume_(0),
       startPaused_(false),
       stepWindow_(nullptr),
-      opening_(nullptr),
+      opened_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      openResult_(MMSYSERR_ERROR),
       device_(nullptr),
       paused_(false),
       failed_(false),
       closeFailed_(false),
+      posted_(0),
+      answered_(0),
       held_(0),
+      unclosed_(nullptr),
       queuedCount_(0),
       parkedCount_(0),
       parkTimer_(0)
@@ -45,26 +64,30 @@ CWaveOutThread::CWaveOutThread(CRingBuffer* ring)
     ZeroMemory(buffers_, sizeof buffers_);
 }
 
-CWaveOutThread::~CWaveOutThread() { Close(); }
+CWaveOutThread::~CWaveOutThread()
+{
+    Close();
+    // No waveOutThread is left to try again: the last try is made here.
+    if (unclosed_.load())
+        ReleaseDevice(unclosed_);
+}
 
 bool CWaveOutThread::Open(const WAVEFORMATEX& format, DWORD volume, bool paused, HWND stepWindow)
 {
-    if (thread_.IsValid() || !progress_.IsValid())
+    if (thread_.IsValid() || !progress_.IsValid() || !opened_.IsValid())
         return false;
     format_ = format;
     volume_ = volume;
     startPaused_ = paused;
     stepWindow_ = stepWindow;
 
-    // The opening is the thread's first command, handed over at its start:
-    // before the thread has a message queue nothing can be posted to it.
-    ScopedHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!done.IsValid())
-        return false;
-    WaveCommand open = {WAVE_OPEN, 0, MMSYSERR_ERROR, 0, done.Get()};
+    // The opening is the thread's first act: before the thread has a message
+    // queue nothing can be posted to it.
+    openResult_ = MMSYSERR_ERROR;
+    ResetEvent(opened_.Get());
+    answered_ = posted_.load();  // requests of an earlier thread are no longer awaited
     DWORD id = 0;
     threadId_ = 0;
-    opening_ = &open;
     thread_.Reset(CreateThread(nullptr, 0, ThreadMain, this, CREATE_SUSPENDED, &id));
     if (!thread_.IsValid()) {
         thread_.Detach();  // CreateThread answers NULL, not INVALID_HANDLE_VALUE
@@ -72,9 +95,9 @@ bool CWaveOutThread::Open(const WAVEFORMATEX& format, DWORD volume, bool paused,
     }
     threadId_ = id;
     ResumeThread(thread_.Get());
-    HANDLE waits[2] = {done.Get(), thread_.Get()};
+    HANDLE waits[2] = {opened_.Get(), thread_.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    if (open.result != MMSYSERR_NOERROR) {
+    if (openResult_ != MMSYSERR_NOERROR) {
         // A thread whose opening failed ends by itself.
         WaitForSingleObject(thread_.Get(), INFINITE);
         thread_.Close();
@@ -99,22 +122,37 @@ MMRESULT CWaveOutThread::Resume() { return Call(WAVE_RESUME, 0, nullptr); }
 MMRESULT CWaveOutThread::SetVolume(DWORD value) { return Call(WAVE_SET_VOLUME, value, nullptr); }
 MMRESULT CWaveOutThread::GetVolume(DWORD* value) { return Call(WAVE_GET_VOLUME, 0, value); }
 
+// Answers a command: the thread's last touch of it.
+void CWaveOutThread::Answer(WaveCommand* command)
+{
+    ++answered_;
+    SetEvent(command->done.Get());
+    LetGo(command);
+}
+
 MMRESULT CWaveOutThread::Call(int operation, DWORD value, DWORD* answer)
 {
-    if (!thread_.IsValid())
+    DWORD id = threadId_;
+    if (!IsOpen() || id == 0)
         return MMSYSERR_INVALHANDLE;
-    ScopedHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!done.IsValid())
-        return MMSYSERR_NOMEM;
-    // A thread that ends without answering leaves this result.
-    WaveCommand command = {operation, value, MMSYSERR_INVALHANDLE, 0, done.Get()};
-    if (!PostThreadMessageA(threadId_, WM_WAVE_COMMAND, 0, (LPARAM)&command))
+    WaveCommand* command = new WaveCommand(operation, value);
+    // Behind a request that is still unanswered this one waits too: no wait then.
+    LONG earlier = posted_++;
+    DWORD wait = answered_ < earlier ? 0 : CALL_TIMEOUT_MS;
+    if (!command->done.IsValid() || !PostThreadMessageA(id, WM_WAVE_COMMAND, 0, (LPARAM)command)) {
+        --posted_;
+        delete command;
         return MMSYSERR_INVALHANDLE;
-    HANDLE waits[2] = {done.Get(), thread_.Get()};
-    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    if (answer)
-        *answer = command.answer;
-    return command.result;
+    }
+    // A thread that ends without carrying the command out answers it all the same.
+    MMRESULT result = WAVE_REQUEST_PENDING;
+    if (WaitForSingleObject(command->done.Get(), wait) == WAIT_OBJECT_0) {
+        result = command->result;
+        if (answer)
+            *answer = command->answer;
+    }
+    LetGo(command);
+    return result;
 }
 
 DWORD WINAPI CWaveOutThread::ThreadMain(void* param)
@@ -124,7 +162,7 @@ DWORD WINAPI CWaveOutThread::ThreadMain(void* param)
     // The device's notices and the commands come as thread messages.
     MSG msg;
     PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    self->Run(self->opening_);
+    self->Run();
     return 0;
 }
 
@@ -133,11 +171,11 @@ DWORD WINAPI CWaveOutThread::ThreadMain(void* param)
 // zero-length buffers, now and then stops returning buffers at all, and the
 // playback would hang. They are parked instead and refilled, in the order they
 // came back, as soon as the ring buffer holds sound again (a 10 ms thread timer).
-void CWaveOutThread::Run(WaveCommand* open)
+void CWaveOutThread::Run()
 {
     MMRESULT opened = OpenDevice();
-    open->result = opened;
-    SetEvent(open->done);
+    openResult_ = opened;
+    SetEvent(opened_.Get());
     if (opened != MMSYSERR_NOERROR)
         return;
 
@@ -156,11 +194,18 @@ void CWaveOutThread::Run(WaveCommand* open)
     CloseDevice();
     // Commands that came too late: there is no device any more.
     while (PeekMessageA(&msg, nullptr, WM_WAVE_COMMAND, WM_WAVE_COMMAND, PM_REMOVE))
-        SetEvent(((WaveCommand*)msg.lParam)->done);
+        Answer((WaveCommand*)msg.lParam);
 }
 
 MMRESULT CWaveOutThread::OpenDevice()
 {
+    // The buffers may still be in the hands of a device that would not close:
+    // it is closed first, or nothing opens.
+    if (unclosed_.load()) {
+        if (!ReleaseDevice(unclosed_))
+            return MMSYSERR_ALLOCATED;
+        unclosed_ = nullptr;
+    }
     HWAVEOUT device = nullptr;
     MMRESULT result = waveOutOpen(&device, WAVE_MAPPER, &format_, (DWORD_PTR)GetCurrentThreadId(), 0, CALLBACK_THREAD);
     if (result != MMSYSERR_NOERROR)
@@ -202,13 +247,9 @@ void CWaveOutThread::CloseDevice()
     HWAVEOUT device = device_;
     if (!device)
         return;
-    // The reset hands every queued buffer back; the device keeps nothing.
-    bool closed = waveOutReset(device) == MMSYSERR_NOERROR;
-    for (WAVEHDR& buffer : buffers_) {
-        if (closed && (buffer.dwFlags & WHDR_PREPARED))
-            closed = waveOutUnprepareHeader(device, &buffer, sizeof buffer) == MMSYSERR_NOERROR;
-    }
-    closed = closed && waveOutClose(device) == MMSYSERR_NOERROR;
+    bool closed = ReleaseDevice(device);
+    if (!closed)
+        unclosed_ = device;
     closeFailed_ = !closed;
     device_ = nullptr;
     paused_ = false;
@@ -216,6 +257,19 @@ void CWaveOutThread::CloseDevice()
     queuedCount_ = 0;
     parkedCount_ = 0;
     SetEvent(progress_.Get());
+}
+
+// Resets, unprepares and closes. Every step is tried whatever the one before
+// answered: a failed reset may still have handed the buffers back, and a
+// device that cannot be reset may still close. True once it is closed.
+bool CWaveOutThread::ReleaseDevice(HWAVEOUT device)
+{
+    waveOutReset(device);
+    for (WAVEHDR& buffer : buffers_) {
+        if (buffer.dwFlags & WHDR_PREPARED)
+            waveOutUnprepareHeader(device, &buffer, sizeof buffer);
+    }
+    return waveOutClose(device) == MMSYSERR_NOERROR;
 }
 
 void CWaveOutThread::OnCommand(WaveCommand* command)
@@ -244,7 +298,7 @@ void CWaveOutThread::OnCommand(WaveCommand* command)
         break;
     }
     command->result = result;
-    SetEvent(command->done);  // the last touch: the command may be gone after it
+    Answer(command);  // the last touch: the command may be gone after it
 }
 
 void CWaveOutThread::OnBufferDone(WAVEHDR* buffer)

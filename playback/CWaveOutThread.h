@@ -22,6 +22,12 @@ const DWORD PARKED_POLL_MS = 10;
 
 struct WaveCommand;
 
+// What Pause, Resume and the volume answer when waveOutThread has not taken
+// the request within CALL_TIMEOUT_MS (a driver call holds it): the request
+// stays queued and is carried out when the thread gets to it.
+const MMRESULT WAVE_REQUEST_PENDING = MMSYSERR_LASTERROR + 1;
+const DWORD CALL_TIMEOUT_MS = 400;
+
 class CWaveOutThread {
 public:
     explicit CWaveOutThread(CRingBuffer* ring);
@@ -29,12 +35,14 @@ public:
     CWaveOutThread(const CWaveOutThread&) = delete;
     CWaveOutThread& operator=(const CWaveOutThread&) = delete;
 
-    // The operations below are called by one thread at a time (CVoicePlay's
-    // lock). Each waits for waveOutThread's answer or its end, whichever comes
-    // first, without a time limit: the thread answers at once unless a driver
-    // call blocks, and then nothing it may still touch must go away.
+    // Open and Close are called by one controlling thread (the reader of a
+    // playback), which waits for waveOutThread however long a driver call
+    // keeps it. A device that would not close is kept and closed again before
+    // the next opening (or by the destructor); until then no opening succeeds.
     bool Open(const WAVEFORMATEX& format, DWORD volume, bool paused, HWND stepWindow);
     bool Close();  // false when the device would not close
+    // Called by any thread: each waits at most CALL_TIMEOUT_MS for the answer,
+    // then answers WAVE_REQUEST_PENDING and leaves the request queued.
     MMRESULT Pause();
     MMRESULT Resume();
     MMRESULT SetVolume(DWORD value);
@@ -46,6 +54,7 @@ public:
     bool HasFailed() const { return failed_; }
     LONG GetHeldBuffers() const { return held_; }
     HWAVEOUT GetDevice() const { return device_; }
+    HWAVEOUT GetUnclosedDevice() const { return unclosed_; }  // a device that would not close
     DWORD GetThreadId() const { return threadId_; }
     // Set when a read has emptied the ring buffer, when the device may have
     // played out all it held, and when it failed or closed.
@@ -53,9 +62,10 @@ public:
 
 private:
     static DWORD WINAPI ThreadMain(void* param);
-    void Run(WaveCommand* open);
+    void Run();
     MMRESULT OpenDevice();
     void CloseDevice();
+    bool ReleaseDevice(HWAVEOUT device);
     void OnCommand(WaveCommand* command);
     void OnBufferDone(WAVEHDR* buffer);
     bool HandBack(WAVEHDR* buffer);
@@ -67,6 +77,7 @@ private:
     void UpdateParkTimer();
     MMRESULT ResumeDevice();
     MMRESULT Call(int operation, DWORD value, DWORD* answer);
+    void Answer(WaveCommand* command);
 
     CRingBuffer* ring_;
     ScopedHandle progress_;
@@ -77,13 +88,22 @@ private:
     DWORD volume_;
     bool startPaused_;
     HWND stepWindow_;
-    WaveCommand* opening_;  // the Open waiting for the thread's first act
+    ScopedHandle opened_;     // set by waveOutThread when its opening has been tried
+    MMRESULT openResult_;     // written by waveOutThread before it sets opened_
     // Written by waveOutThread only.
     std::atomic<HWAVEOUT> device_;
     std::atomic<bool> paused_;
     std::atomic<bool> failed_;       // a buffer could not be written: the device is lost
     std::atomic<bool> closeFailed_;  // the last closing left the device open
+    // Requests posted (by their askers) and answered (by waveOutThread): while
+    // an older one is unanswered the thread is held, and nobody waits again.
+    std::atomic<LONG> posted_;
+    std::atomic<LONG> answered_;
     std::atomic<LONG> held_;         // buffers with sound that the device holds or that are on their way
+    // A device whose reset, unprepare or close failed: kept so that it is
+    // closed before the buffers are prepared for another one. Written by
+    // waveOutThread, and by the destructor once no thread runs.
+    std::atomic<HWAVEOUT> unclosed_;
     // waveOutThread only: the buffers the device holds, in the order written,
     // and those waiting for sound, in the order they came back.
     WAVEHDR buffers_[WAVE_BUFFER_COUNT];

@@ -87,12 +87,13 @@ CPlayerDialog::~CPlayerDialog()
     ReleaseVoiceFile();
 }
 
+// The message stops its playback as it goes, waiting a moment at most: a
+// playback that takes longer ends on its own and no longer reaches this object.
 void CPlayerDialog::ReleaseVoiceFile()
 {
     if (!voiceFile)
         return;
-    voiceFile->Stop();
-    // Cleared first: the destructor handles sent messages while it joins the reader.
+    // Cleared first: the destructor handles sent messages while it waits for the reader.
     CVoiceFile* file = voiceFile;
     voiceFile = nullptr;
     delete file;
@@ -430,8 +431,10 @@ void CPlayerDialog::ShowElapsed(LONG position)
 
 bool CPlayerDialog::OnClose()
 {
-    OnStop();
-    ReleaseVoiceFile();
+    if (voiceFile) {
+        ReleaseVoiceFile();  // stops the playback
+        ShowStopped();
+    }
     return CBaseDialog::OnClose();
 }
 

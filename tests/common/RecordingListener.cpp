@@ -11,7 +11,7 @@ const UINT WM_LISTENER_STOPPED = WM_APP + 1;
 
 RecordingListener::RecordingListener()
     : window_(nullptr), steps_(0), stopped_(0), seekCleared_(0), stoppedMessages_(0), stoppedThread_(0),
-      sendOnStopped_(false)
+      postOnStopped_(false)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WindowProc;
@@ -31,8 +31,8 @@ RecordingListener::~RecordingListener()
 void RecordingListener::SetStopped()
 {
     stoppedThread_ = GetCurrentThreadId();
-    if (sendOnStopped_)
-        SendMessageA(window_, WM_LISTENER_STOPPED, 0, 0);
+    if (postOnStopped_)
+        PostMessageA(window_, WM_LISTENER_STOPPED, 0, 0);
     InterlockedIncrement(&stopped_);
 }
 

@@ -17,9 +17,9 @@ public:
     void SetStopped() override;
     void ClearSeekPending() override;
 
-    // As the player dialog does, SetStopped may also send a message to the
-    // window: the thread that owns it must keep handling sent messages.
-    void SendOnStopped(bool send) { sendOnStopped_ = send; }
+    // As the player dialog does, SetStopped may also post a message to the
+    // window, which counts it when this thread handles it (StoppedMessages).
+    void PostOnStopped(bool post) { postOnStopped_ = post; }
 
     LONG Steps() const { return steps_; }
     LONG Stopped() const { return stopped_; }
@@ -37,5 +37,5 @@ private:
     volatile LONG seekCleared_;
     volatile LONG stoppedMessages_;
     volatile DWORD stoppedThread_;
-    volatile bool sendOnStopped_;
+    volatile bool postOnStopped_;
 };

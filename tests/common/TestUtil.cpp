@@ -135,3 +135,20 @@ void WatchFor(DWORD ms)
     DWORD start = GetTickCount();
     WaitFor([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
+
+bool ThreadRuns(DWORD id)
+{
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+    if (!thread)
+        return false;
+    bool runs = WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
+    CloseHandle(thread);
+    return runs;
+}
+
+bool ReturnsWithin(DWORD ms, const std::function<void()>& call)
+{
+    DWORD start = GetTickCount();
+    call();
+    return GetTickCount() - start <= ms;
+}

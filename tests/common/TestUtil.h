@@ -21,6 +21,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 // a wait for something to happen: WaitFor is.
 void WatchFor(DWORD ms);
 
+// Whether a thread of this process with that id is still running.
+bool ThreadRuns(DWORD id);
+
+// Runs call and answers whether it returned within ms (it is waited for in any case).
+bool ReturnsWithin(DWORD ms, const std::function<void()>& call);
+
 // Pumps this thread's pending messages once.
 void PumpMessages();
 

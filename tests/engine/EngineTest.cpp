@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "playback/CVoicePlay.h"
+#include "common/ImportPatch.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
 #include "common/TestUtil.h"
@@ -32,17 +33,6 @@ bool WriteSamples(CVoicePlay& engine, const Samples& samples)
 {
     std::string bytes = ToBytes(samples);
     return engine.GetRingBuffer()->Write(bytes.data(), (DWORD)bytes.size()) == bytes.size();
-}
-
-// Whether a thread of this process with that id is still running.
-bool ThreadRuns(DWORD id)
-{
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
-    if (!thread)
-        return false;
-    bool runs = WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
-    CloseHandle(thread);
-    return runs;
 }
 
 // Waits until value() has kept the same value for quietMs: messages that were
@@ -76,6 +66,22 @@ LONG CALLBACK CountThreadBegin(EXCEPTION_POINTERS* info)
             InterlockedIncrement(&g_threadBegins);
     }
     return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// waveOutReset and waveOutClose that fail, without doing anything, as often as asked.
+LONG g_resetFailures = 0;
+LONG g_closeFailures = 0;
+MMRESULT(WINAPI* g_realReset)(HWAVEOUT) = nullptr;
+MMRESULT(WINAPI* g_realClose)(HWAVEOUT) = nullptr;
+
+MMRESULT WINAPI FailingReset(HWAVEOUT device)
+{
+    return InterlockedDecrement(&g_resetFailures) >= 0 ? MMSYSERR_ERROR : g_realReset(device);
+}
+
+MMRESULT WINAPI FailingClose(HWAVEOUT device)
+{
+    return InterlockedDecrement(&g_closeFailures) >= 0 ? MMSYSERR_ERROR : g_realClose(device);
 }
 
 class Engine : public ::testing::Test {
@@ -312,6 +318,55 @@ TEST_F(Engine, WithoutNotifyObjectTheEnginePlaysAllTheSame)
     std::vector<Samples> captures = ReadCaptures();
     ASSERT_EQ(captures.size(), 1u);
     EXPECT_EQ(FirstDifference(captures[0], PRIMING_SAMPLES, AtVolume(sound, 25600)), "");
+}
+
+} // namespace
+
+namespace {
+
+struct CloseFault {
+    const char* name;
+    LONG* failures;
+    bool closes;  // whether the first device closes all the same
+};
+
+TEST_F(Engine, DeviceThatWouldNotCloseIsClosedBeforeTheNextOpening)
+{
+    ImportPatch reset("winmm.dll", "waveOutReset", (void*)FailingReset);
+    ImportPatch close("winmm.dll", "waveOutClose", (void*)FailingClose);
+    ASSERT_TRUE(reset.Applied() && close.Applied()) << "waveOutReset and waveOutClose are not imported";
+    g_realReset = (MMRESULT(WINAPI*)(HWAVEOUT))reset.Original();
+    g_realClose = (MMRESULT(WINAPI*)(HWAVEOUT))close.Original();
+    // A device that cannot be reset is still unprepared and closed.
+    const CloseFault faults[] = {{"reset fails", &g_resetFailures, true}, {"close fails", &g_closeFailures, false}};
+    for (const CloseFault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        ClearCaptures();
+        ASSERT_TRUE(engine.Play(8000));
+        HWAVEOUT first = engine.GetDevice();
+        ASSERT_TRUE(WriteSamples(engine, Pattern(ONE_SECOND_BYTES / 2, 9)));
+        ASSERT_TRUE(WaitFor([&] { return listener.Steps() >= 5; }, SOUND_TIMEOUT_MS));
+        *fault.failures = 1;
+        EXPECT_EQ(engine.Stop(), fault.closes);
+        EXPECT_FALSE(engine.IsOpen());
+        DWORD volume = 0;
+        EXPECT_EQ(waveOutGetVolume(first, &volume) == MMSYSERR_INVALHANDLE, fault.closes);
+
+        // The next opening closes the first device before it prepares the
+        // buffers again, and plays as any opening does.
+        ASSERT_TRUE(engine.Play(8000));
+        EXPECT_TRUE(engine.GetDevice() == first || waveOutGetVolume(first, &volume) == MMSYSERR_INVALHANDLE)
+            << "the first device is still open beside the second";
+        Samples sound = Pattern(800, 10);
+        ASSERT_TRUE(WriteSamples(engine, sound));
+        PlayOut();
+        EXPECT_TRUE(engine.Stop());
+        std::vector<Samples> captures = ReadCaptures();
+        ASSERT_EQ(captures.size(), 2u);
+        EXPECT_EQ(FirstNonZero(captures[1]), PRIMING_SAMPLES);
+        EXPECT_EQ(FirstDifference(captures[1], PRIMING_SAMPLES, AtVolume(sound, 25600)), "");
+        *fault.failures = 0;
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "playback/CVoicePlay.h"
 #include "common/RecordingListener.h"
 #include "common/SoundCapture.h"
+#include "common/StoppedSoundServer.h"
 #include "common/TestUtil.h"
 #include "bytes/WavBytes.h"
 
@@ -246,6 +247,58 @@ TEST_F(Playback, PauseHoldsThePlaybackAndResumeContinuesWhereItPaused)
     EXPECT_GE(seam, 40u * REFILL_BYTES / 2 - WAVE_BUFFER_COUNT * REFILL_BYTES / 2);  // not before the pause
 }
 
+TEST_F(Playback, PlaybackStartedPausedStaysSilentUntilResumed)
+{
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(file->Pause());  // before the reader has opened the device
+    ASSERT_TRUE(WaitFor([&] { return file->GetEngine()->IsOpen(); }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_TRUE(file->GetEngine()->IsPaused());
+    WatchFor(3000);
+    EXPECT_EQ(listener.Steps(), 0);
+    for (const Samples& capture : ReadCaptures())
+        EXPECT_EQ(NonZero(capture).size(), 0u) << "sound while paused";
+
+    ASSERT_TRUE(file->Play());  // resumes
+    EXPECT_FALSE(file->GetEngine()->IsPaused());
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.Steps(), 150);
+    // The whole message, from its first sample, after the priming.
+    std::vector<Samples> captures = ReadCaptures();
+    ASSERT_EQ(captures.size(), 1u);
+    Samples want = AtVolume(DecodePcm(), DEFAULT_VOLUME16);
+    size_t start = FirstNonZero(captures[0]);
+    EXPECT_GE(start, PRIMING_SAMPLES);
+    EXPECT_EQ(FirstDifference(captures[0], start, want), "");
+}
+
+TEST_F(Playback, SeekIntoAListChunkAfterTheDataEndsThePlaybackWithNoneOfItsBytes)
+{
+    // Three seconds of sound, then a chunk of loud noise as long again.
+    std::string tone = DataBytes("pcm_tone_2500ms.wav", 44, 40000);
+    std::string noise(48000, '\x7f');
+    TempDir dir("playback-seek-list");
+    std::string path = dir.File("list-after-data.wav");
+    ASSERT_TRUE(WriteFileBytes(path, Wav(PcmFmt(), Chunk("data", tone) + Chunk("LIST", noise))));
+
+    std::unique_ptr<CVoiceFile> file = OpenMessage(path);
+    ASSERT_EQ(file->GetHeader().dataSize, 40000u);
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    file->Seek(4);  // inside the LIST chunk
+    ASSERT_TRUE(WaitStopped());
+    file.reset();
+    EXPECT_EQ(listener.SeekCleared(), 1);
+    std::vector<Samples> captures = ReadCaptures();
+    const short loud = AtVolume((short)0x7f7f, DEFAULT_VOLUME16);
+    for (const Samples& capture : captures) {
+        for (size_t i = 0; i < capture.size(); ++i)
+            ASSERT_NE(capture[i], loud) << "the LIST chunk reached the device at sample " << i;
+    }
+    EXPECT_EQ(captures.size(), 1u);  // the device did not open again
+}
+
 TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
@@ -256,6 +309,7 @@ TEST_F(Playback, StopWhilePlayingWhilePausedAndBeforeTheDeviceOpened)
     ASSERT_TRUE(WaitSteps(20));
     EXPECT_TRUE(file->Stop());
     EXPECT_FALSE(file->GetEngine()->IsOpen());
+    EXPECT_EQ(listener.Stopped(), 1) << "Stop answered before the playback had ended";
     ASSERT_TRUE(WaitStopped(1));
 
     // While paused.
@@ -377,14 +431,15 @@ TEST_F(Playback, LastSecondIsPlayedOutBeforeTheEngineStops)
 TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_300ms.wav"));
-    listener.SendOnStopped(true);  // as the dialog, the end is also a sent message
+    listener.PostOnStopped(true);  // as the dialog, the end is also a posted message
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
     EXPECT_TRUE(file->Stop());
-    // Play at once: the stopped reader has finished before the new one starts.
+    // Stop answered once the reader had ended and said so; Play at once.
+    EXPECT_EQ(listener.Stopped(), 1);
     ASSERT_TRUE(file->Play());
     EXPECT_EQ(listener.Stopped(), 1);
-    EXPECT_EQ(listener.StoppedMessages(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.StoppedMessages() == 1; }));
     ASSERT_TRUE(WaitStopped(2));
     file.reset();
     EXPECT_EQ(listener.Stopped(), 2);
@@ -393,12 +448,12 @@ TEST_F(Playback, NewPlaybackWaitsForTheStoppedOneSoItsEndIsNotTakenForTheNewOne)
 TEST_F(Playback, DestroyingWhilePlayingWaitsForTheReaderWithoutDeadlock)
 {
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("gsm_tone_2500ms.wav"));
-    listener.SendOnStopped(true);
+    listener.PostOnStopped(true);
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(5));
     file.reset();
     EXPECT_EQ(listener.Stopped(), 1);
-    EXPECT_EQ(listener.StoppedMessages(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.StoppedMessages() == 1; }));
 }
 
 // Messages whose last read holds no whole sample or GSM block: that read ends
@@ -443,51 +498,10 @@ TEST_F(Playback, OddSizedLastReadAddsNoSecondOfSilence)
     }
 }
 
-// The sound server of the test environment stopped for a while (SIGSTOP and
-// SIGCONT through Wine, which starts a host program given its path) and then
-// continued: the playback waits for it and nothing is lost or cut.
-class StoppedSoundServer {
-public:
-    explicit StoppedSoundServer(const std::string& pid) : pid_(pid) { Signal("STOP"); }
-    ~StoppedSoundServer()
-    {
-        Signal("CONT");
-        WaitFor([&] { return State() != 'T'; }, 10000);
-    }
-    bool Stopped() { return WaitFor([&] { return State() == 'T'; }, 10000); }
-
-private:
-    void Signal(const char* name)
-    {
-        std::string command = std::string("Z:\\bin\\kill -") + name + " " + pid_;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-            if (process.hThread)
-                CloseHandle(process.hThread);
-            if (process.hProcess)
-                CloseHandle(process.hProcess);
-        }
-    }
-    // The process state letter of /proc/PID/stat: 'T' while stopped.
-    char State()
-    {
-        std::string stat = ReadFileBytes("Z:\\proc\\" + pid_ + "\\stat");
-        size_t paren = stat.rfind(')');
-        return paren != std::string::npos && paren + 2 < stat.size() ? stat[paren + 2] : '?';
-    }
-
-    std::string pid_;
-};
-
 TEST_F(Playback, StarvedSoundServerDelaysThePlaybackButCutsNothing)
 {
-    std::string pid = ReadFileBytes(EnvPath("ORLENTA_TESTHOME") + "\\pulse\\pulse\\pid");
-    while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
-        pid.pop_back();
-    if (pid.empty())
-        GTEST_SKIP() << "no pid file of the test environment's pulseaudio under ORLENTA_TESTHOME";
+    std::string pid = SoundServerPid();
+    SKIP_WITHOUT_SOUND_SERVER(pid);
     std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
     ASSERT_TRUE(file->Play());
     ASSERT_TRUE(WaitSteps(60));
@@ -565,6 +579,51 @@ TEST_F(Playback, DestructionWaitsForABlockedReaderToEnd)
     WaitForSingleObject(thread, 20000);
     CloseHandle(thread);
     EXPECT_EQ(blocking.Stopped(), 1);
+}
+
+TEST_F(Playback, PlayRightAfterTheEndStartsANewPlayback)
+{
+    BlockingListener blocking;
+    std::unique_ptr<CVoiceFile> file(new CVoiceFile(FixturePath("pcm_tone_300ms.wav").c_str()));
+    file->SetPlayer(&blocking);
+    ASSERT_TRUE(file->Open());
+    ASSERT_TRUE(file->Play());  // ends by itself after 300 ms
+    // The reader is held after it has told the player and before it ends.
+    ASSERT_TRUE(blocking.Entered());
+    ASSERT_TRUE(file->Play());
+    blocking.Release();
+    EXPECT_TRUE(WaitFor([&] { return blocking.Stopped() == 2; }, PLAYBACK_TIMEOUT_MS)) << "no second playback";
+    file.reset();
+    EXPECT_EQ(blocking.Stopped(), 2);
+    EXPECT_EQ(CaptureCount(), 2u);
+}
+
+TEST_F(Playback, StalledSoundServerKeepsNoCallerAndTheEngineEndsOnItsOwn)
+{
+    std::string pid = SoundServerPid();
+    SKIP_WITHOUT_SOUND_SERVER(pid);
+    std::unique_ptr<CVoiceFile> file = OpenMessage(FixturePath("pcm_tone_2500ms.wav"));
+    ASSERT_TRUE(file->Play());
+    ASSERT_TRUE(WaitSteps(10));
+    DWORD waveOutThread = file->GetEngine()->GetThreadId();
+    std::weak_ptr<CVoicePlay> engine = file->WatchEngine();
+    {
+        StoppedSoundServer stall(pid);
+        ASSERT_TRUE(stall.Stopped()) << "pulseaudio " << pid << " did not stop";
+        // Every request answers within a second; what the driver holds waits in the engine.
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_TRUE(file->Pause()); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { file->SetVolume(50 * 256); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_FALSE(file->Stop()) << "the device closed"; }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { EXPECT_TRUE(file->Play()); }));
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { file.reset(); }));
+        // Gone is the message, not the engine its threads still use.
+        EXPECT_FALSE(engine.expired());
+        EXPECT_TRUE(ThreadRuns(waveOutThread));
+    }
+    // The engine is freed once its threads have ended, and the player no longer hears of them.
+    ASSERT_TRUE(WaitFor([&] { return engine.expired(); }, PLAYBACK_TIMEOUT_MS));
+    EXPECT_TRUE(WaitFor([&] { return !ThreadRuns(waveOutThread); }));
+    EXPECT_EQ(listener.Stopped(), 0);
 }
 
 TEST_F(Playback, PlayWithoutOpenFileEndsAtOnce)

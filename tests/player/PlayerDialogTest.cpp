@@ -11,6 +11,7 @@
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
 #include "common/SoundCapture.h"
+#include "common/StoppedSoundServer.h"
 #include "common/TestUtil.h"
 #include "bytes/WavBytes.h"
 #include "player/PlayerTestSupport.h"
@@ -360,6 +361,73 @@ TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
         run.Click(IDC_STOP);
         ExpectStoppedAfterPlayback(run);
     }
+}
+
+TEST_F(PlayerDialog, ResumeAfterAPauseBeforeTheDeviceOpenedPlays)
+{
+    SKIP_WITHOUT_CAPTURE();
+    PlayerRunner run;
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
+    ClearCaptures();
+    // Two clicks back to back: the pause comes before the device is open.
+    for (int i = 0; i < 2; ++i)
+        PostMessageA(run.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_PLAY_PAUSE, BN_CLICKED), (LPARAM)run.Item(IDC_PLAY_PAUSE));
+    ASSERT_TRUE(run.Flush());
+    EXPECT_TRUE(player.IsPaused());
+    WatchFor(3000);
+    EXPECT_EQ(HeardSince(0), 0u) << "sound while paused";
+    EXPECT_EQ(Position(run), 0);
+
+    run.Click(IDC_PLAY_PAUSE);
+    EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi("Пауза"));
+    ASSERT_TRUE(WaitAdvanced(run, 60)) << "nothing played after the resume";
+    EXPECT_GT(HeardSince(0), 0u);
+}
+
+// A click that the window must answer within a second.
+bool ClickAnswered(DialogRunner& run, int id)
+{
+    DWORD_PTR answer = 0;
+    return ReturnsWithin(1000, [&] {
+        SendMessageTimeoutA(run.Item(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &answer);
+    });
+}
+
+TEST_F(PlayerDialog, StalledSoundServerLeavesEveryButtonAnswering)
+{
+    std::string pid = SoundServerPid();
+    SKIP_WITHOUT_SOUND_SERVER(pid);
+    PlayerRunner run;
+    ASSERT_NO_FATAL_FAILURE(StartWithTenSeconds(run));
+    run.Click(IDC_PLAY_PAUSE);
+    ASSERT_TRUE(WaitAdvanced(run, 10));
+    {
+        StoppedSoundServer stall(pid);
+        ASSERT_TRUE(stall.Stopped()) << "pulseaudio " << pid << " did not stop";
+        // What each click asks for waits in the engine; the window shows it.
+        const struct {
+            int id;
+            const char* caption;
+        } clicks[] = {{IDC_PLAY_PAUSE, "Играть"}, {IDC_PLAY_PAUSE, "Пауза"}, {IDC_STOP, "Играть"},
+                      {IDC_PLAY_PAUSE, "Пауза"}, {IDC_PLAY_PAUSE, "Играть"}, {IDC_STOP, "Играть"},
+                      {IDC_PLAY_PAUSE, "Пауза"}};
+        for (const auto& click : clicks) {
+            EXPECT_TRUE(ClickAnswered(run, click.id)) << "button " << click.id;
+            EXPECT_EQ(run.Text(IDC_PLAY_PAUSE), Ansi(click.caption));
+        }
+        RECT client;
+        GetClientRect(run.Item(IDC_VOLUME_BAR), &client);
+        int xs[] = {client.right / 4};
+        EXPECT_TRUE(ReturnsWithin(1000, [&] { DragThumb(run, IDC_VOLUME_BAR, xs, 1, [](int) {}); }));
+        // Closing the player closes it; the engine finishes on its own.
+        EXPECT_TRUE(ClickAnswered(run, IDOK));
+        EXPECT_TRUE(run.WaitEnded(1000));
+    }
+    // The next run plays as ever once the server is back.
+    PlayerRunner again;
+    ASSERT_TRUE(again.Start(&player));
+    again.Click(IDC_PLAY_PAUSE);
+    EXPECT_TRUE(WaitAdvanced(again, 10));
 }
 
 TEST_F(PlayerDialog, VolumeFollowsTheDragButNotTheKeys)
