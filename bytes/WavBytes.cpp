@@ -1,5 +1,7 @@
 #include "bytes/WavBytes.h"
 
+#include <math.h>
+
 std::string Le16(WORD value)
 {
     std::string s(2, '\0');
@@ -49,4 +51,13 @@ std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt)
 {
     std::string body = "WAVE" + Chunk("fmt ", fmtBody) + chunksAfterFmt;
     return "RIFF" + Le32((DWORD)body.size()) + body;
+}
+
+std::string PcmTone(size_t samples, double hertz, int amplitude)
+{
+    const double step = 2 * 3.14159265358979323846 * hertz / 8000;
+    std::string bytes(samples * 2, '\0');
+    for (size_t i = 0; i < samples; ++i)
+        PutLe16(&bytes, 2 * i, (WORD)(short)lround(amplitude * sin(step * i)));
+    return bytes;
 }
