@@ -1,5 +1,7 @@
 #include "bytes/WavBytes.h"
 
+#include <math.h>
+
 std::string Le16(WORD value)
 {
     std::string s(2, '\0');
@@ -72,4 +74,13 @@ std::string Wav(const std::string& chunksBeforeFmt, const std::string& fmtBody, 
 {
     std::string body = "WAVE" + chunksBeforeFmt + Chunk("fmt ", fmtBody) + chunksAfterFmt;
     return "RIFF" + Le32((DWORD)body.size()) + body;
+}
+
+std::string PcmTone(size_t samples, double hertz, int amplitude)
+{
+    const double step = 2 * 3.14159265358979323846 * hertz / 8000;
+    std::string bytes(samples * 2, '\0');
+    for (size_t i = 0; i < samples; ++i)
+        PutLe16(&bytes, 2 * i, (WORD)(short)lround(amplitude * sin(step * i)));
+    return bytes;
 }

@@ -24,6 +24,8 @@ std::string GsmFmt();
 std::string MsAdpcmFmt(WORD samplesPerBlock);
 std::string ImaAdpcmFmt(WORD samplesPerBlock);
 std::string Mp3Fmt(DWORD avgBytesPerSec);
+// 16-bit samples of a sine at 8000 Hz, little-endian: the data of a PCM WAV.
+std::string PcmTone(size_t samples, double hertz, int amplitude);
 
 // "RIFF", size, "WAVE", the fmt chunk with fmtBody, then the chunks given.
 std::string Wav(const std::string& fmtBody, const std::string& chunksAfterFmt);

@@ -14,6 +14,7 @@
 #include "menuset/CMenuSet.h"
 #include "menuset/MenuTexts.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -119,6 +120,10 @@ std::string CMenuReport::MenuHtml(int index) const
     html += "<p>" + HtmlText(IDS_REPORT_GREETING) + ": " +
             (record.greeting[0] ? ::Html(record.greeting) : HtmlText(IDS_REPORT_NONE)) + "; " +
             HtmlText(IDS_REPORT_WAIT) + ": " + std::to_string(record.waitSeconds) + "</p>\n";
+    if (const GreetingFigures* figures = set_.GreetingFiguresOf(index)) {
+        char line[TEXT_SIZE * 2] = {};
+        html += "<p>" + ::Html(FormatGreetingFigures(g_hInstance, *figures, line, sizeof line)) + "</p>\n";
+    }
     html += "<table>\n<tr><th>" + HtmlText(IDS_COLUMN_COMMAND) + "</th><th>" + HtmlText(IDS_COLUMN_ACTION) +
             "</th><th>" + HtmlText(IDS_COLUMN_PARAMETER) + "</th></tr>\n";
     for (int slot = 0; slot < CONFIG_SHOWN_SLOTS; ++slot) {

@@ -10,9 +10,11 @@
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
 #include "config/IvrFile.h"
+#include "menuset/CGreetingMeter.h"
 #include "menuset/MenuNames.h"
 #include "menuset/MenuTexts.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 #include "wave/VoiceFileCheck.h"
 #include "wave/VoiceFormats.h"
 
@@ -23,6 +25,7 @@ struct CMenuSet::NameIndex {
 namespace {
 
 const char MAIN_MENU[] = "main.ivr";
+const int MESSAGE_TEXT_SIZE = 1024;  // a quality warning's text with its figures
 
 // The folder's *.ivr files (any case of the extension; short names are not
 // matched), or false with the error code.
@@ -67,6 +70,12 @@ std::string DescribeRefusal(const std::string& name, DWORD code, const RawHeader
     snprintf(byteRate, sizeof byteRate, "%lu", static_cast<unsigned long>(header.avgBytesPerSec));
     return FormatText(IDS_FINDING_GREETING_FORMAT, name.c_str(), format ? format->name : bad.c_str(), rate, byteRate,
                   sound.c_str());
+}
+
+std::string GreetingWarningText(const GreetingWarning& warning, const GreetingFigures& figures)
+{
+    char text[MESSAGE_TEXT_SIZE] = {};
+    return FormatGreetingWarning(g_hInstance, warning, figures, text, sizeof text);
 }
 
 bool HasExitAction(const VoiceMenuConfig& record)
@@ -134,13 +143,18 @@ void CMenuSet::ReadMenu(MenuInfo* menu)
 
 void CMenuSet::CheckGreetings()
 {
-    // A greeting that several menus share is checked once.
+    // A greeting that several menus share is checked and analysed once.
     struct Verdict {
         GreetingState state;
         std::string reason;
+        int figures;  // index into figures_, or -1
     };
     std::map<std::wstring, Verdict> checked;
-    for (MenuInfo& menu : menus_) {
+    CGreetingMeter meter;
+    figures_.clear();
+    figuresOfMenu_.assign(menus_.size(), -1);
+    for (size_t i = 0; i < menus_.size(); ++i) {
+        MenuInfo& menu = menus_[i];
         if (!menu.readable || !menu.record->greeting[0])
             continue;
         const char* greeting = menu.record->greeting;
@@ -154,17 +168,39 @@ void CMenuSet::CheckGreetings()
             DWORD dataOffset = 0;
             DWORD dataSize = 0;
             DWORD code = CheckVoiceFile(menu.greetingPath.c_str(), &file, &header, &dataOffset, &dataSize);
-            Verdict verdict = {GREETING_PLAYABLE, ""};
+            Verdict verdict = {GREETING_PLAYABLE, "", -1};
             if (code == VOICE_ERROR_MISSING)
                 verdict.state = GREETING_MISSING;
             else if (code != VOICE_ERROR_NONE)
-                verdict = {GREETING_REFUSED, DescribeRefusal(greeting, code, header)};
+                verdict = {GREETING_REFUSED, DescribeRefusal(greeting, code, header), -1};
+            else
+                verdict.figures = MeasureGreeting(&meter, file.Get(), header.formatTag, dataOffset, dataSize);
             found = checked.emplace(FoldedFileName(menu.greetingPath), verdict).first;
         }
         menu.greeting = found->second.state;
         menu.greetingReason = found->second.reason;
+        figuresOfMenu_[i] = found->second.figures;
     }
     greetingCount_ = static_cast<int>(checked.size());
+}
+
+// The figures of a playable greeting, kept for every menu that names it; -1
+// when its samples cannot be decoded (a codec missing from the system): the
+// format check has passed it, and nothing is known of its sound.
+int CMenuSet::MeasureGreeting(CGreetingMeter* meter, HANDLE file, WORD formatTag, DWORD dataOffset,
+                              DWORD dataSize)
+{
+    GreetingFigures figures = {};
+    if (meter->Measure(file, formatTag, dataOffset, dataSize, &figures) != 0)
+        return -1;
+    figures_.push_back(figures);
+    return static_cast<int>(figures_.size()) - 1;
+}
+
+const GreetingFigures* CMenuSet::GreetingFiguresOf(int menu) const
+{
+    int at = figuresOfMenu_[menu];
+    return at < 0 ? nullptr : &figures_[at];
 }
 
 void CMenuSet::CollectLinks()
@@ -389,6 +425,12 @@ void CMenuSet::AddMenuFindings(int index, const std::vector<bool>& hasExit, std:
         add(FINDING_GREETING_MISSING, ITEM_GREETING, FormatText(IDS_FINDING_GREETING_MISSING, record.greeting));
     else if (menu.greeting == GREETING_REFUSED)
         add(FINDING_GREETING_FORMAT, ITEM_GREETING, menu.greetingReason);
+    else if (const GreetingFigures* figures = GreetingFiguresOf(index))
+        for (const GreetingWarning* warning : FindGreetingWarnings(*figures)) {
+            FindingCode code = FindingOfGreetingWarning(*warning);
+            if (code != FINDING_CODE_COUNT)
+                add(code, ITEM_GREETING, GreetingWarningText(*warning, *figures));
+        }
 
     if (record.slots[SLOT_DEFAULT].action == ACTION_NONE)
         add(FINDING_DEFAULT_NONE, SLOT_DEFAULT, StringText(IDS_FINDING_DEFAULT_NONE));

@@ -1,8 +1,9 @@
 // The menus of one folder as the IVR system sees them: every *.ivr file read
 // by the .ivr rules (silently), the links of their "menu" actions, the
 // greeting of each checked beside it, the entry menu, and the findings of the
-// check. Built for the console check and the map window alike: indices into
-// Menus() name a menu everywhere.
+// check, with each playable greeting measured as callers will hear it. Built
+// for the console check and the map window alike: indices into Menus() name a
+// menu everywhere.
 #pragma once
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 
 #include "config/VoiceMenuConfig.h"
 #include "menuset/MenuFinding.h"
+#include "wave/CGreetingAnalysis.h"
 
 enum GreetingState {
     GREETING_NONE,      // the menu names no greeting
@@ -39,6 +41,8 @@ struct MenuLink {
     int to;              // the menu it names, or -1 (empty name, or no such file)
 };
 
+class CGreetingMeter;
+
 // How the entry menu was found.
 enum EntryRule {
     ENTRY_CHOSEN,  // named by the operator
@@ -53,8 +57,9 @@ public:
     CMenuSet(const CMenuSet&) = delete;
     CMenuSet& operator=(const CMenuSet&) = delete;
 
-    // Reads every *.ivr file of folder (any case of the extension) and checks
-    // each greeting; the entry follows the rules. False, with the system's
+    // Reads every *.ivr file of folder (any case of the extension), checks
+    // each greeting and analyses each playable one (a file several menus name
+    // once); the entry follows the rules. False, with the system's
     // error code, when the folder cannot be listed (ERROR_FILE_NOT_FOUND,
     // ERROR_PATH_NOT_FOUND or ERROR_DIRECTORY when there is no such folder);
     // the set is then empty.
@@ -90,10 +95,14 @@ public:
     std::vector<MenuFinding> Findings() const;
     // The greeting files the menus name, each counted once.
     int GreetingCount() const { return greetingCount_; }
+    // The figures of a menu's playable greeting (menus that share a file share
+    // them); null when the menu has none or its samples could not be decoded.
+    const GreetingFigures* GreetingFiguresOf(int menu) const;
 
 private:
     void ReadMenu(MenuInfo* menu);
     void CheckGreetings();
+    int MeasureGreeting(CGreetingMeter* meter, HANDLE file, WORD formatTag, DWORD dataOffset, DWORD dataSize);
     void CollectLinks();
     void FollowEntries();
     std::vector<int> RootMenus() const;
@@ -109,6 +118,8 @@ private:
     std::vector<int> entries_;
     std::vector<bool> reachable_;
     int greetingCount_;
+    std::vector<GreetingFigures> figures_;  // one per analysed greeting file
+    std::vector<int> figuresOfMenu_;        // index into figures_, or -1
     struct NameIndex;
     std::unique_ptr<NameIndex> index_;  // folded name to menu
 };

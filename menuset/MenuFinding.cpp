@@ -1,12 +1,14 @@
 #include "menuset/MenuFinding.h"
 
 #include <windows.h>
+#include <string.h>
 
 #include "app/CommonServices.h"
 #include "app/TextSize.h"
 #include "config/VoiceMenuConfig.h"
 #include "menuset/MenuTexts.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -23,6 +25,11 @@ const CodeRow CODES[FINDING_CODE_COUNT] = {
     {FINDING_GREETING_MISSING, "greeting-missing", FINDING_ERROR},
     {FINDING_GREETING_FORMAT, "greeting-format", FINDING_ERROR},
     {FINDING_GREETING_NONE, "greeting-none", FINDING_WARNING},
+    {FINDING_GREETING_CLIPPED, "greeting-clipped", FINDING_WARNING},
+    {FINDING_GREETING_QUIET, "greeting-quiet", FINDING_WARNING},
+    {FINDING_GREETING_LOUD, "greeting-loud", FINDING_WARNING},
+    {FINDING_GREETING_LEAD_SILENCE, "greeting-lead-silence", FINDING_WARNING},
+    {FINDING_GREETING_TAIL_SILENCE, "greeting-tail-silence", FINDING_WARNING},
     {FINDING_DEFAULT_NONE, "default-none", FINDING_WARNING},
     {FINDING_UNREACHABLE, "unreachable", FINDING_WARNING},
     {FINDING_NO_EXIT, "no-exit", FINDING_WARNING},
@@ -33,6 +40,17 @@ const CodeRow CODES[FINDING_CODE_COUNT] = {
 FindingSeverity SeverityOf(FindingCode code) { return CODES[code].severity; }
 
 const char* FindingCodeName(FindingCode code) { return CODES[code].name; }
+
+FindingCode FindingOfGreetingWarning(const GreetingWarning& warning)
+{
+    // The warning table names its codes; this table gives each its place in
+    // the order of the findings. A name missing here is a fault of the build,
+    // which the tests of the menu set catch.
+    for (const CodeRow& row : CODES)
+        if (strcmp(row.name, warning.code) == 0)
+            return row.code;
+    return FINDING_CODE_COUNT;
+}
 
 const char* SeverityName(FindingSeverity severity) { return severity == FINDING_ERROR ? "error" : "warning"; }
 

@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+struct GreetingWarning;
+
 // In the order findings of one item are listed.
 enum FindingCode {
     FINDING_IVR_UNREADABLE,
@@ -12,6 +14,12 @@ enum FindingCode {
     FINDING_GREETING_MISSING,
     FINDING_GREETING_FORMAT,
     FINDING_GREETING_NONE,
+    // The quality warnings of a playable greeting, in GREETING_WARNINGS' order.
+    FINDING_GREETING_CLIPPED,
+    FINDING_GREETING_QUIET,
+    FINDING_GREETING_LOUD,
+    FINDING_GREETING_LEAD_SILENCE,
+    FINDING_GREETING_TAIL_SILENCE,
     FINDING_DEFAULT_NONE,
     FINDING_UNREACHABLE,
     FINDING_NO_EXIT,
@@ -38,6 +46,9 @@ struct MenuFinding {
 FindingSeverity SeverityOf(FindingCode code);
 // The names scripts read: "target-missing", "error", "default", "#", "" ...
 const char* FindingCodeName(FindingCode code);
+// The finding a greeting's quality warning becomes: the code of its name
+// (FINDING_CODE_COUNT for a name this table lacks).
+FindingCode FindingOfGreetingWarning(const GreetingWarning& warning);
 const char* SeverityName(FindingSeverity severity);
 std::string ItemName(int item);
 // Where the finding is, for people: "клавиша 1", "«По умолчанию»",

@@ -8,11 +8,12 @@ CAcmStream::CAcmStream() : stream_(nullptr), header_(), prepared_(false), source
 
 CAcmStream::~CAcmStream() { Release(); }
 
-MMRESULT CAcmStream::Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD sourceBytes)
+MMRESULT CAcmStream::Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD sourceBytes,
+                          HACMDRIVER driver)
 {
     Release();
     HACMSTREAM stream = nullptr;
-    MMRESULT result = acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source),
+    MMRESULT result = acmStreamOpen(&stream, driver, const_cast<WAVEFORMATEX*>(source),
                                     const_cast<WAVEFORMATEX*>(dest), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
     if (result != 0)
         return result;
@@ -67,6 +68,14 @@ MMRESULT CAcmStream::Convert(DWORD length, DWORD flags, DWORD* used, DWORD* prod
     *used = header_.cbSrcLengthUsed < length ? header_.cbSrcLengthUsed : length;
     *produced = header_.cbDstLengthUsed < destBytes_ ? header_.cbDstLengthUsed : destBytes_;
     return 0;
+}
+
+HACMDRIVERID CAcmStream::DriverId() const
+{
+    HACMDRIVERID id = nullptr;
+    if (!stream_ || acmDriverID(reinterpret_cast<HACMOBJ>(stream_), &id, 0) != 0)
+        return nullptr;
+    return id;
 }
 
 MMRESULT CAcmStream::Close()

@@ -18,9 +18,11 @@ public:
     CAcmStream& operator=(const CAcmStream&) = delete;
 
     // Opens a stream from source to dest with room for sourceBytes of source
-    // and for what the manager says they become. Answers the manager's result,
-    // 0 on success. A stream still held is let go first.
-    MMRESULT Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD sourceBytes);
+    // and for what the manager says they become: on driver when one is given,
+    // otherwise on the first driver that takes the formats. Answers the
+    // manager's result, 0 on success. A stream still held is let go first.
+    MMRESULT Open(const WAVEFORMATEX* source, const WAVEFORMATEX* dest, DWORD sourceBytes,
+                  HACMDRIVER driver = nullptr);
     // Converts the first length bytes at Source() into Dest(); *used: the
     // source bytes the manager took, *produced: the bytes it wrote.
     MMRESULT Convert(DWORD length, DWORD flags, DWORD* used, DWORD* produced);
@@ -35,6 +37,8 @@ public:
     void Release();
 
     bool IsOpen() const { return stream_ != nullptr; }
+    // The driver of the open stream, or null.
+    HACMDRIVERID DriverId() const;
     BYTE* Source() const { return block_.As<BYTE>(); }
     DWORD SourceBytes() const { return sourceBytes_; }
     const BYTE* Dest() const { return block_.As<BYTE>() + sourceBytes_; }

@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "app/CommonServices.h"
 #include "common/ChildProcess.h"
+#include "common/QualityGreetings.h"
 #include "common/TestUtil.h"
 #include "menuset/MenuFolder.h"
+#include "menuset/MenuTexts.h"
+#include "playback/GreetingFileAnalysis.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -130,6 +135,28 @@ TEST_F(CheckProgram, HtmlReportHoldsTheMapThenTheFindings)
         EXPECT_TRUE(name == "broken" || name == "clean" || name == "report.html" || name == "out.txt" ||
                     name == "err.txt")
             << name;
+}
+
+// A quiet A-law greeting: a warning only (exit 0), its line with the measured
+// level as the analysis in this process gives it.
+TEST_F(CheckProgram, TsvOfAQuietGreeting)
+{
+    ASSERT_FALSE(QualityFolder().empty());
+    std::string folder = work_.File("quiet");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(QualityFile("quiet", "alaw").c_str(), (folder + "\\hello.wav").c_str(), FALSE));
+    WriteFolder(folder, {{"main.ivr", GreetedIvr({})}});
+    GreetingFigures figures = {};
+    ASSERT_EQ(AnalyseGreetingFile((folder + "\\hello.wav").c_str(), &figures), 0u);
+    const GreetingWarning& quiet = GREETING_WARNINGS[1];
+    ASSERT_STREQ(quiet.code, "greeting-quiet");
+    char text[1024] = {};
+    FormatGreetingWarning(g_hInstance, quiet, figures, text, sizeof text);
+
+    CheckRun run = RunCheck(work_, folder + " --tsv");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.out, "warning\tmain.ivr\tgreeting\tgreeting-quiet\t" + Utf8OfAnsi(text) + "\n");
+    EXPECT_NE(run.out.find("greeting-quiet\tРечь слишком тихая: -"), std::string::npos) << run.out;
 }
 
 } // namespace

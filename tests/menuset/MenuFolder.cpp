@@ -25,7 +25,7 @@ std::string GreetedIvr(const std::vector<IvrLine>& lines)
     return Ivr("hello.wav", all);
 }
 
-std::string PlayableWav() { return Wav(PcmFmt(), Chunk("data", std::string(16, '\0'))); }
+std::string PlayableWav() { return Wav(PcmFmt(), Chunk("data", PcmTone(8000, 400, 4000))); }
 
 std::string StereoWav()
 {

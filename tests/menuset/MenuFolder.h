@@ -21,7 +21,8 @@ std::string Ivr(const char* greeting, const std::vector<IvrLine>& lines);
 // A menu greeted by hello.wav whose "По умолчанию" ends the connection, with
 // the lines given before that.
 std::string GreetedIvr(const std::vector<IvrLine>& lines);
-std::string PlayableWav();  // 8000 Hz mono 16-bit PCM
+// 8000 Hz mono 16-bit PCM: a second of tone at -21 dBov, nothing to warn of.
+std::string PlayableWav();
 std::string StereoWav();    // 44100 Hz stereo 16-bit PCM
 
 void WriteFolder(const std::string& dir, const std::vector<MenuFile>& files);

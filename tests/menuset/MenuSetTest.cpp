@@ -3,12 +3,19 @@
 // code: the fields of the --tsv output but the text).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "app/CommonServices.h"
+#include "common/QualityGreetings.h"
 #include "common/TestUtil.h"
+#include "menuset/CMenuReport.h"
 #include "menuset/CMenuSet.h"
 #include "menuset/MenuFolder.h"
+#include "menuset/MenuTexts.h"
+#include "playback/GreetingFileAnalysis.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -152,5 +159,70 @@ TEST(FolderCheck, MapOrderAndWhoLeadsHere)
     EXPECT_EQ(leading, "b.ivr:6 main.ivr:2 ");
     EXPECT_EQ(set.GreetingCount(), 1);
 }
+
+// The quality warnings, in each encoding: a menu per greeting of the quality
+// tests, each naming its own, and one more sharing the quiet one. Each menu
+// with a faulty greeting is flagged once, the sound one not at all; a file
+// several menus name is analysed once; the report's map gives every figures
+// line.
+class GreetingQuality : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GreetingQuality, EachWarningOnceAndTheFiguresInTheMap)
+{
+    const char* encoding = GetParam();
+    ASSERT_FALSE(QualityFolder().empty());
+    TempDir dir((std::string("menuset-quality-") + encoding).c_str());
+    std::vector<MenuFile> menus = {{"again.ivr", Ivr("quiet.wav", {{'-', "disconnect", ""}})}};
+    std::vector<std::string> expected = {"warning again.ivr greeting greeting-quiet"};
+    for (const QualityGreeting& greeting : QUALITY_GREETINGS) {
+        std::string wav = std::string(greeting.name) + ".wav";
+        ASSERT_TRUE(CopyFileA(QualityFile(greeting.name, encoding).c_str(), dir.File(wav.c_str()).c_str(), FALSE));
+        menus.push_back({std::string(greeting.name) + ".ivr", Ivr(wav.c_str(), {{'-', "disconnect", ""}})});
+        if (greeting.warning)
+            expected.push_back(std::string("warning ") + greeting.name + ".ivr greeting " + greeting.warning);
+    }
+    std::sort(expected.begin(), expected.end());  // one finding a menu: by menu name
+    WriteFolder(dir.Path(), menus);
+
+    CMenuSet set;
+    DWORD error = 0;
+    ASSERT_TRUE(set.Load(dir.Path(), &error)) << error;
+    std::vector<MenuFinding> findings = set.Findings();
+    std::vector<std::string> found;
+    for (const MenuFinding& finding : findings)
+        found.push_back(Tuple(set, finding));
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(set.GreetingCount(), 6);
+    EXPECT_EQ(set.GreetingFiguresOf(set.FindMenu("again")), set.GreetingFiguresOf(set.FindMenu("quiet")));
+
+    // Decoded one after another with one decoder a format, each greeting
+    // measures as the player's decoder opened for it alone gives it.
+    for (const QualityGreeting& greeting : QUALITY_GREETINGS) {
+        const GreetingFigures* figures = set.GreetingFiguresOf(set.FindMenu(greeting.name));
+        GreetingFigures alone = {};
+        ASSERT_EQ(AnalyseGreetingFile(QualityFile(greeting.name, encoding).c_str(), &alone), 0u);
+        ASSERT_NE(figures, nullptr) << greeting.name;
+        EXPECT_EQ(figures->samples, alone.samples) << greeting.name;
+        EXPECT_EQ(figures->longTermLevelDb, alone.longTermLevelDb) << greeting.name;
+        EXPECT_EQ(figures->activeLevelDb, alone.activeLevelDb) << greeting.name;
+        EXPECT_EQ(figures->peakDb, alone.peakDb) << greeting.name;
+        EXPECT_EQ(figures->clippedRuns, alone.clippedRuns) << greeting.name;
+        EXPECT_EQ(figures->soundStart, alone.soundStart) << greeting.name;
+        EXPECT_EQ(figures->soundEnd, alone.soundEnd) << greeting.name;
+    }
+
+    std::string html = CMenuReport(set).Html(findings);
+    size_t findingsPart = html.find("<h2>Замечания</h2>");
+    for (size_t menu = 0; menu < set.Menus().size(); ++menu) {
+        const GreetingFigures* figures = set.GreetingFiguresOf(static_cast<int>(menu));
+        ASSERT_NE(figures, nullptr) << set.Menus()[menu].name;
+        char line[512] = {};
+        std::string figuresLine = Utf8OfAnsi(FormatGreetingFigures(g_hInstance, *figures, line, sizeof line));
+        EXPECT_LT(html.find("<p>" + figuresLine + "</p>"), findingsPart) << set.Menus()[menu].name << ": " << line;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, GreetingQuality, ::testing::ValuesIn(QUALITY_ENCODINGS),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 } // namespace

@@ -12,7 +12,7 @@
 #include "common/TestUtil.h"
 #include "playback/CVoiceFile.h"
 #include "playback/GreetingFileAnalysis.h"
-#include "quality/QualityGreetings.h"
+#include "common/QualityGreetings.h"
 #include "wave/CGreetingAnalysis.h"
 #include "wave/GreetingVerdict.h"
 

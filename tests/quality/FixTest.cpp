@@ -9,7 +9,7 @@
 #include "common/SignalMeasure.h"
 #include "convert/CGreetingFix.h"
 #include "playback/GreetingFileAnalysis.h"
-#include "quality/QualityGreetings.h"
+#include "common/QualityGreetings.h"
 #include "wave/CGreetingAnalysis.h"
 #include "wave/GreetingVerdict.h"
 

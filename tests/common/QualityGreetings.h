@@ -1,4 +1,4 @@
-// The greetings of the quality tests, made once per run by sox from the
+// The greetings of the quality and menu-set tests, made once per run by sox
 // Russian speech fixture: one sound greeting and one for each warning, each
 // as 16-bit PCM, G.711 A-law, G.711 µ-law and GSM 6.10.
 #pragma once

@@ -1,4 +1,4 @@
-#include "quality/QualityGreetings.h"
+#include "common/QualityGreetings.h"
 
 #include <gtest/gtest.h>
 
