@@ -26,6 +26,18 @@ thread_local CCallDialog* t_keyDialog = nullptr;
 
 bool IsKeypadChar(WPARAM c) { return (c >= '0' && c <= '9') || c == '*' || c == '#'; }
 
+// The caller's key of a typed message, or 0. The numeric keypad's digits are
+// taken as they go down (with Num Lock on they are VK_NUMPAD0-9 whatever the
+// keyboard layout makes of them); its '*' comes as a character like any other.
+char CallerKey(const MSG& msg)
+{
+    if (msg.message == WM_CHAR && IsKeypadChar(msg.wParam))
+        return static_cast<char>(msg.wParam);
+    if (msg.message == WM_KEYDOWN && msg.wParam >= VK_NUMPAD0 && msg.wParam <= VK_NUMPAD9)
+        return static_cast<char>('0' + (msg.wParam - VK_NUMPAD0));
+    return 0;
+}
+
 int KeyButton(char key) { return IDC_CALL_KEY_FIRST + SlotOfKey(key); }
 
 // The clipboard, open for one scope.
@@ -44,6 +56,37 @@ public:
 private:
     bool open_;
 };
+
+// A window's device context for one scope.
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~ScopedWindowDC()
+    {
+        if (dc_)
+            ReleaseDC(hwnd_, dc_);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// The width of a line in a list box's font, in pixels, with a margin.
+int LineWidth(HWND list, const std::string& line)
+{
+    ScopedWindowDC dc(list);
+    if (!dc.Get())
+        return 0;
+    HGDIOBJ old = SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc.Get(), line.c_str(), static_cast<int>(line.size()), &size);
+    SelectObject(dc.Get(), old);
+    return size.cx + GetSystemMetrics(SM_CXVSCROLL);
+}
 
 std::string WhyNotPlayed(DWORD error)
 {
@@ -222,6 +265,10 @@ void CCallDialog::AddLogLine(const std::string& line)
     LRESULT row = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(log_.back().c_str()));
     if (row >= 0)
         SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+    // The horizontal scroll bar reaches the longest line.
+    int width = LineWidth(list, log_.back());
+    if (width > SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0))
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
 }
 
 void CCallDialog::ShowState()
@@ -338,10 +385,10 @@ LRESULT CALLBACK CCallDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam)
 {
     MSG* msg = reinterpret_cast<MSG*>(lParam);
     CCallDialog* dialog = t_keyDialog;
-    if (code >= 0 && dialog && msg && msg->message == WM_CHAR && IsKeypadChar(msg->wParam)) {
+    char key = code >= 0 && dialog && msg ? CallerKey(*msg) : 0;
+    if (key) {
         HWND hwnd = dialog->GetHwnd();
         if (msg->hwnd == hwnd || IsChild(hwnd, msg->hwnd)) {
-            char key = static_cast<char>(msg->wParam);
             if (IsWindowEnabled(GetDlgItem(hwnd, KeyButton(key))))
                 dialog->PressKey(key);
             return 1;

@@ -217,14 +217,16 @@ TEST_F(CallDialog, EachKeySoundsItsOwnPair)
     const KeyCase KEYS[] = {{'1', 0, 0, 0}, {'#', 0, 3, 2}, {'*', VK_MULTIPLY, 3, 0}, {'9', VK_NUMPAD9, 2, 2}};
     ASSERT_NO_FATAL_FAILURE(StartCall("done"));
     ASSERT_TRUE(WaitForText(IDC_CALL_STATE, "Ожидание клавиши"));
+    // One at a time: a posted key's character is made when its key-down is
+    // handled, behind whatever was posted after it.
     for (const KeyCase& k : KEYS) {
         if (k.vk)
             ui.PostKey(IDC_CALL_KEY_FIRST + 5, k.vk);
         else
             PostMessageA(ui.Item(IDC_CALL_KEY_FIRST + 5), WM_CHAR, (BYTE)k.key, 1);
+        std::string pressed = "Нажата клавиша " + std::string(1, k.key);
+        ASSERT_TRUE(WaitFor([&] { return Log().find(pressed) != std::string::npos; }, CALL_TIMEOUT_MS)) << Log();
     }
-    ASSERT_TRUE(WaitFor([&] { return Log().find("Нажата клавиша 9") != std::string::npos; }, CALL_TIMEOUT_MS))
-        << Log();
     // Each tone is played out and its device closed before the next opens.
     ASSERT_TRUE(WaitFor([&] {
         std::vector<Samples> captures = ReadCaptures();
