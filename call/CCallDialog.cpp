@@ -1,6 +1,5 @@
 #include "call/CCallDialog.h"
 
-#include <mmsystem.h>
 #include <string.h>
 
 #include "app/CommonServices.h"
@@ -121,8 +120,6 @@ bool CCallDialog::OnInitDialog()
     InstallKeyFilter();
     SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
     SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
-    if (waveOutGetNumDevs() == 0)
-        AddLogLine(StringText(IDS_CALL_NO_DEVICE));
     Carry(flow_.Start(startMenu_));
     return CBaseDialog::OnInitDialog();
 }
@@ -180,6 +177,8 @@ bool CCallDialog::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         OnGreetingEnded(wParam, static_cast<DWORD>(lParam));
     } else if (message == WM_CALL_SOUND_FINISHED) {
         OnSoundFinished();
+    } else if (message == WM_CALL_NO_DEVICE) {
+        AddLogLine(StringText(IDS_CALL_NO_DEVICE));
     } else if (g_uPlayerStepMsg != 0 && message == g_uPlayerStepMsg) {
         // Steps of a greeting already stopped come before its successor's start.
         if (greetingStarted_) {

@@ -1,5 +1,6 @@
 #include "call/CCallSound.h"
 
+#include <mmsystem.h>
 #include <process.h>
 
 #include <vector>
@@ -81,6 +82,10 @@ unsigned __stdcall CCallSound::ThreadMain(void* param)
 
 void CCallSound::Run()
 {
+    // The first sound call loads and starts the system's sound drivers, which
+    // may take a while: here, not in the window.
+    if (waveOutGetNumDevs() == 0)
+        PostMessageA(window_, WM_CALL_NO_DEVICE, 0, 0);
     for (;;) {
         HANDLE waits[2] = {wake_.Get(), tone_.GetProgressEvent()};
         DWORD result = WaitForMultipleObjects(tonePlaying_ ? 2 : 1, waits, FALSE, INFINITE);

@@ -26,6 +26,9 @@ const UINT WM_CALL_GREETING_STARTED = WM_APP + 801;
 const UINT WM_CALL_GREETING_ENDED = WM_APP + 802;
 // Posted once Finish has stopped everything; the thread has then ended.
 const UINT WM_CALL_SOUND_FINISHED = WM_APP + 803;
+// Posted at the start when the system has no sound output device: the call
+// goes on without a sound.
+const UINT WM_CALL_NO_DEVICE = WM_APP + 804;
 
 class CCallSound {
 public:
