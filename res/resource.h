@@ -8,6 +8,7 @@
 #define IDD_CONFIG                101
 #define IDD_PLAYER                367
 #define IDD_CONVERT_PROGRESS      390
+#define IDD_CALL                  800  // the call "Звонок" of the map
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -107,6 +108,37 @@
 #define IDS_RENAME_UNREADABLE        544
 #define IDS_RENAME_MOVE_FAILED       545
 
+#define IDS_CALL_ENTER               800  // the call's log: a menu entered, with and without a greeting
+#define IDS_CALL_ENTER_SILENT        801
+#define IDS_CALL_GREETING_MISSING    802
+#define IDS_CALL_GREETING_REFUSED    803
+#define IDS_CALL_GREETING_FAILED     804
+#define IDS_CALL_WAIT                805
+#define IDS_CALL_KEY                 806
+#define IDS_CALL_TIMEOUT             807
+#define IDS_CALL_NONE_TO_DEFAULT     808
+#define IDS_CALL_DEFAULT_NONE        809
+#define IDS_CALL_GO_MENU             810
+#define IDS_CALL_DIAL                811
+#define IDS_CALL_DISCONNECT          812
+#define IDS_CALL_BUSY                813
+#define IDS_CALL_ENDED               814
+#define IDS_CALL_END_CONNECTED       815  // why a call ended
+#define IDS_CALL_END_DISCONNECTED    816
+#define IDS_CALL_END_HUNG_UP         817
+#define IDS_CALL_END_TARGET_EMPTY    818
+#define IDS_CALL_END_TARGET_MISSING  819
+#define IDS_CALL_END_UNREADABLE      820
+#define IDS_CALL_END_DIAL_EMPTY      821
+#define IDS_CALL_END_SILENT_LOOP     822
+#define IDS_CALL_NO_DEVICE           823
+#define IDS_CALL_MENU                824  // the call's state lines
+#define IDS_CALL_STATE_GREETING      825
+#define IDS_CALL_STATE_WAITING       826
+#define IDS_CALL_STATE_DIALLING      827
+#define IDS_CALL_STATE_ENDED         828
+#define IDS_CALL_GREETING_FORMAT     829  // why a greeting did not play
+
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)
 #define IDC_OPEN                  1003
@@ -135,6 +167,18 @@
 // Conversion progress window (template 390)
 #define IDC_CONVERT_TEXT          1201
 #define IDC_CONVERT_PROGRESS      1202
+
+// The call "Звонок" (template 800)
+#define IDC_CALL_MENU             1800 // the menu the caller is in
+#define IDC_CALL_STATE            1801 // greeting, wait, number dialled, end
+#define IDC_CALL_POSITION         1802 // position of the greeting playing
+#define IDC_CALL_ANSWERED         1803
+#define IDC_CALL_BUSY             1804
+#define IDC_CALL_HANG_UP          1805
+#define IDC_CALL_COPY             1806
+#define IDC_CALL_LOG              1807 // list box, one line per step
+#define IDC_CALL_KEY_FIRST        1810 // the keypad: 1810 + the key's slot (0-9, * 10, # 11)
+#define IDC_CALL_KEY_LAST         1821
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                (-1)
