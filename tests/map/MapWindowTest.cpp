@@ -238,6 +238,18 @@ TEST_F(MapWindow, AFailedRenameSaysWhichFileAndWhyAndChangesNothing)
     EXPECT_EQ(SelectedNode(), Menu("sales.ivr"));
 }
 
+TEST_F(MapWindow, ChooseFolderOpensTheSystemFolderDialog)
+{
+    PostCommand(IDC_MAP_CHOOSE_FOLDER);
+    HWND folders = WaitDialog("Папка с меню IVR");
+    ASSERT_NE(folders, nullptr) << "no folder dialog";
+    EXPECT_FALSE(IsWindowEnabled(ui.Hwnd()));
+    PostMessageA(folders, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(folders); }));
+    ASSERT_TRUE(ui.Flush());
+    EXPECT_EQ(ui.Text(IDC_MAP_FOLDER), dir.Path()) << "a cancelled choice keeps the folder";
+}
+
 // The program itself, as the Start menu or a script starts it with a folder.
 TEST(MapProgram, OpensTheFolderOfItsCommandLine)
 {
