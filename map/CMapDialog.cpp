@@ -41,7 +41,7 @@ const int LABEL_WIDTH = 56;
 const int FOLDER_BUTTON_WIDTH = 78;
 const int ENTRY_WIDTH = 240;
 const int BUTTON_WIDTH = 62;
-const int FINDINGS_SHARE = 35;  // per cent of the lists' height
+const int FINDINGS_SHARE = 25;  // per cent of the lists' height
 const int LEADS_SHARE = 30;     // per cent of the width
 
 int Dpi()

@@ -37,7 +37,7 @@ void WriteMapFolder(const std::string& dir)
 std::string Menu(const char* name) { return name + Ansi(" — приветствие hello.wav, ожидание 10 с"); }
 std::string Key(const char* label, const char* action, const char* target)
 {
-    return std::string(label) + ": " + Ansi(action) + (target[0] ? Ansi(" → ") + Ansi(target) : "");
+    return std::string(label) + ": " + Ansi(action) + (target[0] ? Ansi(" — ") + Ansi(target) : "");
 }
 const char MENU_ACTION[] = "Переход на другое голосовое меню";
 
