@@ -87,9 +87,10 @@ LRESULT CALLBACK ParameterEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
-CConfigDialog::CConfigDialog(HINSTANCE instance)
-    : CBaseDialog(instance, nullptr, IDD_CONFIG, DLGMODE_MODAL)
+CConfigDialog::CConfigDialog(HINSTANCE instance, CWindowObject* owner)
+    : CBaseDialog(instance, owner, IDD_CONFIG, DLGMODE_MODAL)
 {
+    openOnStart_[0] = '\0';
     ready_ = false;
     memset(&config_, 0, sizeof config_);
     SetDefaults(&config_);
@@ -174,7 +175,16 @@ bool CConfigDialog::OnInitDialog()
     ready_ = true;
     SetIcon(ICON_BIG, MAKEINTRESOURCEA(IDI_ORLENTA));
     SetIcon(ICON_SMALL, MAKEINTRESOURCEA(IDI_ORLENTA));
+    if (openOnStart_[0]) {
+        OpenFile(openOnStart_);
+        UpdateControls();
+    }
     return CBaseDialog::OnInitDialog();
+}
+
+void CConfigDialog::OpenOnStart(const char* fileName)
+{
+    lstrcpynA(openOnStart_, fileName ? fileName : "", sizeof openOnStart_);
 }
 
 void CConfigDialog::RefreshList(VoiceMenuConfig* record)
@@ -435,7 +445,6 @@ void CConfigDialog::ShowBadConfigFile(const char* fileName)
 
 void CConfigDialog::Open()
 {
-    HWND hwnd = GetHwnd();
     char fileName[TEXT_SIZE] = {};
     // The current configuration stays untouched until the new file has been read whole.
     ScopedBlock block(AllocBlock(sizeof(VoiceMenuConfig)));
@@ -450,6 +459,15 @@ void CConfigDialog::Open()
             break;
         ShowBadConfigFile(fileName);
     }
+    OpenFile(fileName);
+}
+
+void CConfigDialog::OpenFile(const char* fileName)
+{
+    ScopedBlock block(AllocBlock(sizeof(VoiceMenuConfig)));
+    VoiceMenuConfig* scratch = block.As<VoiceMenuConfig>();
+    if (!scratch)
+        return;
 
     if (!ConfirmUnsavedChanges())
         return;
@@ -466,7 +484,7 @@ void CConfigDialog::Open()
     memcpy(&config_, scratch, sizeof config_);
     fileStamp_ = stamp;
 
-    SetDlgItemTextA(hwnd, IDC_IVR_FILE, fileName);
+    SetDlgItemTextA(GetHwnd(), IDC_IVR_FILE, fileName);
     RefreshList(&config_);
     // The up-down holds only 0 to 60; keep the value it shows, even when its
     // text did not change and so sent no notification.

@@ -12,7 +12,8 @@ class CPlayerDialog;
 
 class CConfigDialog : public CBaseDialog {
 public:
-    explicit CConfigDialog(HINSTANCE instance);
+    // owner: the window this dialog is modal to (OrlentaMap's map); none for Orlenta.exe.
+    explicit CConfigDialog(HINSTANCE instance, CWindowObject* owner = nullptr);
     ~CConfigDialog() override;
 
     bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -32,6 +33,9 @@ public:
 
     // File commands.
     void Open();
+    // The file the dialog opens as "Открыть ..." would once its window shows,
+    // without the file dialog (for OrlentaMap's "Изменить ..."). Call before Run.
+    void OpenOnStart(const char* fileName);
     bool Save();
     bool SaveAs();
 
@@ -61,6 +65,9 @@ private:
     bool ConfirmOverwriteOfChange(const char* name);
     // The common file dialog with the program's title; true when a name was chosen.
     bool AskFileName(DWORD flags, const char* filter, char* name);
+    // Reads fileName as "Открыть ..." does once a name is chosen: asks first
+    // about unsaved changes; a file that cannot be read changes nothing.
+    void OpenFile(const char* fileName);
     // Message 379 for a file that is no configuration.
     void ShowBadConfigFile(const char* fileName);
     // Takes the wait time back from field 1011 into config_.
@@ -77,4 +84,5 @@ private:
     bool modified_;  // the configuration has changes that are not saved
     FileStamp fileStamp_;  // the file of field 1002 as this dialog last read or wrote it
     std::unique_ptr<CPlayerDialog> player_;  // listens to the greeting
+    char openOnStart_[TEXT_SIZE];  // OpenOnStart's file; empty for none
 };

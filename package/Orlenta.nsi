@@ -1,6 +1,7 @@
 ; Orlenta's Windows installer, built by scripts/package with makensis:
-;   makensis -DVERSION=x.y.z -DEXE=<Orlenta.exe> -DCHECK=<OrlentaCheck.exe> -DGUIDE=<guide> -DICON=<Orlenta.ico> -DOUTFILE=<setup.exe> Orlenta.nsi
-; Installs for all users into Program Files, one Start menu shortcut, an
+;   makensis -DVERSION=x.y.z -DEXE=<Orlenta.exe> -DCHECK=<OrlentaCheck.exe> -DMAP=<OrlentaMap.exe> -DGUIDE=<guide> -DICON=<Orlenta.ico> -DOUTFILE=<setup.exe> Orlenta.nsi
+; Installs for all users into Program Files, Start menu shortcuts to Orlenta
+; and to the map ("Карта IVR"), an
 ; uninstaller registered in Programs and Features. /S installs silently.
 Unicode true
 Target amd64-unicode
@@ -8,6 +9,7 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "Orlenta"
 !define PUBLISHER "Orlenta"
+!define MAP_SHORTCUT "Карта IVR"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 
 Name "${PRODUCT} ${VERSION}"
@@ -40,9 +42,11 @@ Section "Install"
     SetOutPath "$INSTDIR"
     File "${EXE}"
     File "${CHECK}"
+    File "${MAP}"
     File "${GUIDE}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Orlenta.exe"
+    CreateShortcut "$SMPROGRAMS\${MAP_SHORTCUT}.lnk" "$INSTDIR\OrlentaMap.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -59,8 +63,10 @@ Section "Uninstall"
     SetShellVarContext all
     SetRegView 64
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${MAP_SHORTCUT}.lnk"
     Delete "$INSTDIR\Orlenta.exe"
     Delete "$INSTDIR\OrlentaCheck.exe"
+    Delete "$INSTDIR\OrlentaMap.exe"
     Delete "$INSTDIR\Orlenta-guide-ru.html"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"

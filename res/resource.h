@@ -9,6 +9,8 @@
 #define IDD_PLAYER                367
 #define IDD_CONVERT_PROGRESS      390
 #define IDD_CALL                  800  // the call "Звонок" of the map
+#define IDD_MAP                   550  // OrlentaMap.exe: the map of a folder of menus
+#define IDD_MAP_RENAME            551  // its question for a menu's new name
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -138,6 +140,29 @@
 #define IDS_CALL_STATE_DIALLING      827
 #define IDS_CALL_STATE_ENDED         828
 #define IDS_CALL_GREETING_FORMAT     829  // why a greeting did not play
+#define IDS_MAP_TITLE                550  // OrlentaMap.exe: caption, with the folder
+#define IDS_MAP_TITLE_FOLDER         551
+#define IDS_MAP_ENTRY_BY_RULES       552  // the entry combo's first item
+#define IDS_MAP_MENU_NODE            553  // tree nodes: a menu, its keys, the links
+#define IDS_MAP_MENU_NO_GREETING     554
+#define IDS_MAP_MENU_UNREADABLE      555
+#define IDS_MAP_KEY_NODE             556
+#define IDS_MAP_KEY_TARGET           557
+#define IDS_MAP_LINK_ABOVE           558
+#define IDS_MAP_LINK_MISSING         559
+#define IDS_MAP_UNREACHABLE_GROUP    560
+#define IDS_MAP_COLUMN_KEY           561  // "Кто ведёт сюда" column
+#define IDS_MAP_LEADS_HERE           562  // its label, without and with the menu
+#define IDS_MAP_LEADS_HERE_MENU      563
+#define IDS_MAP_FOLDER_TITLE         564  // the folder dialog
+#define IDS_MAP_FOLDER_DIALOG_FAILED 565
+#define IDS_MAP_FOLDER_FAILED        566
+#define IDS_MAP_REPORT_TITLE         567  // the report's save dialog
+#define IDS_MAP_REPORT_FILTER        568
+#define IDS_MAP_REPORT_NAME          569
+#define IDS_MAP_REPORT_FAILED        570
+#define IDS_MAP_RENAME_FAILED        571
+#define IDS_MAP_RENAME_PROMPT        572
 
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)
@@ -179,6 +204,23 @@
 #define IDC_CALL_LOG              1807 // list box, one line per step
 #define IDC_CALL_KEY_FIRST        1810 // the keypad: 1810 + the key's slot (0-9, * 10, # 11)
 #define IDC_CALL_KEY_LAST         1821
+// Map window (template 550) and its rename question (551)
+#define IDC_MAP_FOLDER_LABEL      1550
+#define IDC_MAP_FOLDER            1551 // the folder (read-only)
+#define IDC_MAP_CHOOSE_FOLDER     1552
+#define IDC_MAP_ENTRY_LABEL       1553
+#define IDC_MAP_ENTRY             1554 // entry menu combo box
+#define IDC_MAP_TREE_LABEL        1555
+#define IDC_MAP_TREE              1556 // tree view of the menus
+#define IDC_MAP_LEADS_LABEL       1557
+#define IDC_MAP_LEADS             1558 // list view "Кто ведёт сюда"
+#define IDC_MAP_FINDINGS_LABEL    1559
+#define IDC_MAP_FINDINGS          1560 // list view of the findings
+#define IDC_MAP_EDIT              1561 // the button row
+#define IDC_MAP_RENAME            1562
+#define IDC_MAP_REPORT            1563
+#define IDC_MAP_RENAME_PROMPT     1570 // the rename question
+#define IDC_MAP_RENAME_NAME       1571
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                (-1)

@@ -1,7 +1,9 @@
-// Drives the real Orlenta.exe as an operator would and saves what the screen
-// shows, for the README: ScreenshotDriver ORLENTA.EXE OUT_FOLDER
-// The files (C:\IVR\hello.wav, C:\IVR\stereo.wav) are made by scripts/screenshots,
-// which also turns the .bmp files written here into .png.
+// Drives the real Orlenta.exe (or, with --map, OrlentaMap.exe on a folder) as
+// an operator would and saves what the screen shows, for the README:
+//   ScreenshotDriver ORLENTA.EXE OUT_FOLDER
+//   ScreenshotDriver --map ORLENTAMAP.EXE FOLDER OUT_FOLDER
+// The files (C:\IVR\hello.wav, C:\IVR\stereo.wav, the menus of the map) are
+// made by scripts/screenshots, which also turns the .bmp files written here into .png.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -163,22 +165,71 @@ bool Shoot(HWND hwnd, const std::string& file)
     return ok;
 }
 
+// Starts a program with its arguments; its process id goes to g_pid.
+bool Start(const char* program, const std::string& arguments, PROCESS_INFORMATION* process)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = std::string("\"") + program + "\"" + arguments;
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process))
+        return false;
+    g_pid = process->dwProcessId;
+    return true;
+}
+
+// Closes the main window and waits for the program to end.
+void Finish(HWND main, PROCESS_INFORMATION* process)
+{
+    if (main)
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process->hProcess, STEP_LIMIT_MS) != WAIT_OBJECT_0)
+        TerminateProcess(process->hProcess, 1);
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+}
+
+// The map of a folder as it opens (the entry menu selected), then with the
+// first finding selected from the keyboard, its place selected in the tree.
+int ShootMap(const char* program, const char* folder, const std::string& out)
+{
+    PROCESS_INFORMATION process = {};
+    if (!Start(program, std::string(" \"") + folder + "\"", &process))
+        return 1;
+    HWND map = WaitDialog(nullptr, IDC_MAP_TREE);
+    bool ok = map != nullptr;
+    if (ok) {
+        // A size that shows the tree whole, at any DPI.
+        HDC screen = GetDC(nullptr);
+        int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+        SetWindowPos(map, nullptr, 0, 0, MulDiv(860, dpi, 96), MulDiv(640, dpi, 96), SWP_NOMOVE | SWP_NOZORDER);
+        ok = Shoot(map, out + "map.bmp");
+    }
+    if (ok) {
+        HWND findings = GetDlgItem(map, IDC_MAP_FINDINGS);
+        PostMessageW(findings, WM_KEYDOWN, VK_HOME, 0);
+        ok = WaitUntil([&] { return SendMessageW(findings, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) == 0; }) &&
+             Shoot(map, out + "map-finding.bmp");
+    }
+    Finish(map, &process);
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && strcmp(argv[1], "--map") == 0)
+        return ShootMap(argv[2], argv[3], std::string(argv[4]) + "\\");
     if (argc != 3) {
-        fprintf(stderr, "usage: ScreenshotDriver ORLENTA.EXE OUT_FOLDER\n");
+        fprintf(stderr, "usage: ScreenshotDriver ORLENTA.EXE OUT_FOLDER\n"
+                        "       ScreenshotDriver --map ORLENTAMAP.EXE FOLDER OUT_FOLDER\n");
         return 2;
     }
     std::string out = std::string(argv[2]) + "\\";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = std::string("\"") + argv[1] + "\"";
-    if (!CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!Start(argv[1], "", &process))
         return 1;
-    g_pid = process.dwProcessId;
     HWND main = WaitDialog(nullptr, IDC_COMMANDS);
     bool ok = main != nullptr && Shoot(main, out + "main-window.bmp");
 
@@ -227,11 +278,6 @@ int main(int argc, char** argv)
                 Click(again, IDCANCEL);
         }
     }
-    if (main)
-        PostMessageW(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.hProcess, STEP_LIMIT_MS) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    Finish(main, &process);
     return ok ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 // What Orlenta.exe loads before its main window shows, read from the import
 // tables of the built file: only what the window itself needs (and the console
-// check only what reading files needs). The file
+// check only what reading files needs, the map only what its window needs). The file
 // dialogs, OLE, sound, codecs and the resampler are delay-loaded (MinGW's
 // linker leaves the delay-import directory empty, so only the ordinary table
 // can be read); a function missing from a delay list under cmake/delayload
@@ -91,6 +91,8 @@ TEST(ProgramImports, OnlyTheLibrariesOfTheFirstStepsLoadAtStartUp)
         {"Orlenta.exe", {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll"}},
         // The console check reads files and the string table.
         {"OrlentaCheck.exe", {"kernel32.dll", "user32.dll", "msvcrt.dll"}},
+        // The map: its window; the folder and report dialogs load when first asked for.
+        {"OrlentaMap.exe", {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll"}},
     };
     for (const StartUpLibraries& program : programs) {
         PeImports file(ReadFileBytes(BuiltProgramPath(program.program)));

@@ -1,4 +1,4 @@
-// What Orlenta.exe and OrlentaCheck.exe carry for Windows, read back from the
+// What Orlenta.exe, OrlentaCheck.exe and OrlentaMap.exe carry for Windows, read back from the
 // built files with the resource API: the manifest, the application icon and the
 // version resource.
 #include <windows.h>
@@ -23,6 +23,7 @@ struct Program {
 const Program PROGRAMS[] = {
     {"Orlenta.exe", L"Orlenta.exe", L"Конфигуратор голосового меню IVR"},
     {"OrlentaCheck.exe", L"OrlentaCheck.exe", L"Проверка меню IVR в папке"},
+    {"OrlentaMap.exe", L"OrlentaMap.exe", L"Карта IVR: меню папки и их проверка"},
 };
 
 class ProgramResources : public ::testing::TestWithParam<Program> {
