@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 
 // A .ivr file waiting seconds (0-99) for a key after its greeting (may be empty).
 std::string IvrWaiting(int seconds, const char* greeting, const std::vector<IvrLine>& lines);

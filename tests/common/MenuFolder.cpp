@@ -1,4 +1,4 @@
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 
 #include <stdio.h>
 

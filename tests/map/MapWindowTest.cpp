@@ -18,7 +18,7 @@
 #include "common/ModalWatcher.h"
 #include "common/TestUtil.h"
 #include "map/CMapDialog.h"
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 #include "res/resource.h"
 
 namespace {

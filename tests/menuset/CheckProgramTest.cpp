@@ -9,7 +9,7 @@
 #include "common/ChildProcess.h"
 #include "common/QualityGreetings.h"
 #include "common/TestUtil.h"
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 #include "menuset/MenuTexts.h"
 #include "playback/GreetingFileAnalysis.h"
 #include "wave/GreetingVerdict.h"

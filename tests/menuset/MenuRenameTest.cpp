@@ -8,7 +8,7 @@
 #include "common/TestUtil.h"
 #include "menuset/CMenuRename.h"
 #include "menuset/CMenuSet.h"
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 
 namespace {
 

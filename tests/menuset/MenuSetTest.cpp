@@ -12,7 +12,7 @@
 #include "common/TestUtil.h"
 #include "menuset/CMenuReport.h"
 #include "menuset/CMenuSet.h"
-#include "menuset/MenuFolder.h"
+#include "common/MenuFolder.h"
 #include "menuset/MenuTexts.h"
 #include "playback/GreetingFileAnalysis.h"
 #include "wave/GreetingVerdict.h"
