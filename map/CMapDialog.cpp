@@ -4,6 +4,7 @@
 
 #include "app/CommonServices.h"
 #include "app/TextSize.h"
+#include "call/CCallDialog.h"
 #include "config/CConfigDialog.h"
 #include "map/CRenameDialog.h"
 #include "map/MapFileDialogs.h"
@@ -21,6 +22,7 @@ const CMapDialog::Command CMapDialog::COMMANDS[] = {
     {IDC_MAP_EDIT, &CMapDialog::Edit, NEED_READABLE_MENU, true},
     {IDC_MAP_RENAME, &CMapDialog::Rename, NEED_MENU, true},
     {IDC_MAP_REPORT, &CMapDialog::SaveReport, NEED_FOLDER, true},
+    {IDC_MAP_CALL, &CMapDialog::Call, NEED_FOLDER, true},
 };
 
 namespace {
@@ -521,6 +523,17 @@ void CMapDialog::Rename()
     if (SameFileName(entryName_, oldName))
         entryName_ = newFile;
     Reload(newFile);
+}
+
+// A call into the folder's menus from the one selected in the tree, or from
+// the entry when none is.
+void CMapDialog::Call()
+{
+    int menu = SelectedMenu();
+    if (menu < 0 && !set_->Entries().empty())
+        menu = set_->Entries()[0];
+    if (menu >= 0)
+        RunCall(this, *set_, menu);
 }
 
 void CMapDialog::SaveReport()

@@ -56,6 +56,7 @@ private:
     void Edit();
     void Rename();
     void SaveReport();
+    void Call();
 
     // Enter: a link or a row of "Кто ведёт сюда" selects the menu it names.
     void FollowSelection();

@@ -219,6 +219,7 @@
 #define IDC_MAP_EDIT              1561 // the button row
 #define IDC_MAP_RENAME            1562
 #define IDC_MAP_REPORT            1563
+#define IDC_MAP_CALL              1564
 #define IDC_MAP_RENAME_PROMPT     1570 // the rename question
 #define IDC_MAP_RENAME_NAME       1571
 
