@@ -13,6 +13,7 @@
 #include "convert/CConversionOffer.h"
 #include "config/IvrFile.h"
 #include "player/CPlayerDialog.h"
+#include "player/RejectionMessage.h"
 #include "res/resource.h"
 
 namespace {
@@ -570,7 +571,7 @@ void CConfigDialog::ChooseGreeting()
             return;
         }
         char message[REJECTION_MESSAGE_SIZE] = {};
-        CPlayerDialog::BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
+        BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
         converted = CConversionOffer(this, [this](const char* name) { return GreetingNameFits(name); })
                         .Offer(check, fileName);
@@ -624,7 +625,7 @@ void CConfigDialog::Listen()
         CVoiceFile missing(path);
         missing.Open();
         char message[REJECTION_MESSAGE_SIZE] = {};
-        CPlayerDialog::BuildRejectionMessage(GetResInstance(), missing, message, sizeof message);
+        BuildRejectionMessage(GetResInstance(), missing, message, sizeof message);
         ShowMessage(GetResInstance(), GetHwnd(), message, MB_OK | MB_ICONHAND);
         return;
     }

@@ -21,10 +21,11 @@ struct TrackBarColor {
 };
 
 const int PLAYER_VOLUME_LEVELS = 256;
+// The position bar's range before a message has been opened: the steps come later.
+const int PLAYER_POSITION_INITIAL_MAX = 255;
 const int PLAYER_INITIAL_VOLUME = 100;
 const DWORD PLAYER_STEP_MS = 20;            // one position of the position bar
 const DWORD PLAYER_STEPS_PER_SECOND = 50;
-const int REJECTION_MESSAGE_SIZE = 4096;    // at most 4095 characters and a terminator
 
 // Posted to the player window when a reader thread of its message has ended.
 const UINT WM_PLAYER_READER_ENDED = WM_APP + 367;
@@ -40,11 +41,6 @@ public:
     // Takes the message file of the next run. False when no such file exists
     // (the name is then not taken) or when it is no playable WAV file.
     bool SetMessageFile(const char* name);
-
-    // The WAV rejection message for a message whose Open failed: the format
-    // message (372) for a rejected format, otherwise the system's text for the
-    // error in 377. out receives at most min(size, 4096) - 1 characters.
-    static bool BuildRejectionMessage(HINSTANCE instance, CVoiceFile& file, char* out, int size);
 
     bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnInitDialog() override;
@@ -64,11 +60,11 @@ public:
     // Start playing as soon as the file is open; written by the owner before Run.
     bool playOnOpen;
 
-    const char* GetMessageFile() const { return fileName; }
-    bool IsPlaying() const { return playing; }
-    bool IsPaused() const { return paused; }
-    bool IsSeekPending() const { return seekPending; }
-    int GetVolume() const { return volume; }
+    const char* GetMessageFile() const { return fileName_; }
+    bool IsPlaying() const { return playing_; }
+    bool IsPaused() const { return paused_; }
+    bool IsSeekPending() const { return seekPending_; }
+    int GetVolume() const { return volume_; }
     const TrackBarColor& GetColor(int position) const;
 
 private:
@@ -86,17 +82,18 @@ private:
     void ReleaseVoiceFile();
     void FillColorTable();
 
-    CVoiceFile* voiceFile;
-    char fileName[TEXT_SIZE];
-    bool playing;
-    bool paused;
-    std::atomic<bool> seekPending;  // set by the interface thread, cleared by it and by the reader
-    int volume;
-    TrackBarColor colorTable[PLAYER_VOLUME_LEVELS];
+    CVoiceFile* voiceFile_;
+    char fileName_[TEXT_SIZE];
+    bool playing_;
+    bool paused_;
+    std::atomic<bool> seekPending_;  // set by the interface thread, cleared by it and by the reader
+    bool thumbDragged_;              // the position thumb is being dragged: steps leave it alone
+    int volume_;
+    TrackBarColor colorTable_[PLAYER_VOLUME_LEVELS];
 
     // Reader threads of this run: started here (interface thread), counted off
     // by their SetStopped (reader threads), so that the late end of a stopped
     // playback does not stop a newer one.
-    LONG readersStarted;
-    std::atomic<LONG> readersEnded;
+    LONG readersStarted_;
+    std::atomic<LONG> readersEnded_;
 };

@@ -328,6 +328,36 @@ size_t HeardSince(size_t opening)
     return heard;
 }
 
+// While the thumb is dragged, steps of the playback leave it and its label
+// where the operator holds it; the release seeks from there.
+TEST_F(PlayerDialog, StepsLeaveADraggedThumbAlone)
+{
+    PlayerRunner run;
+    StartWithTenSeconds(run);
+    run.Click(IDC_PLAY_PAUSE);
+    ASSERT_TRUE(WaitAdvanced(run, 5));
+
+    HWND bar = run.Item(IDC_POSITION_BAR);
+    RECT thumb = {};
+    SendMessageA(bar, TBM_GETTHUMBRECT, 0, (LPARAM)&thumb);
+    int y = (thumb.top + thumb.bottom) / 2;
+    run.Send(IDC_POSITION_BAR, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((thumb.left + thumb.right) / 2, y));
+    run.Send(IDC_POSITION_BAR, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-50, y));
+    const std::string dragged = run.Text(IDC_ELAPSED_TIME);
+    const LONG held = Position(run);
+    for (int i = 0; i < 5; ++i)
+        PostMessageA(run.Hwnd(), g_uPlayerStepMsg, 0, 0);
+    EXPECT_TRUE(run.Flush());
+    EXPECT_EQ(run.Text(IDC_ELAPSED_TIME), dragged);
+    EXPECT_EQ(Position(run), held);
+    EXPECT_EQ(dragged, TimeText(0));
+
+    run.Send(IDC_POSITION_BAR, WM_LBUTTONUP, 0, MAKELPARAM(-50, y));
+    EXPECT_TRUE(WaitFor([&] { return !player.IsSeekPending(); }));
+    // Released, the thumb follows the playback again.
+    EXPECT_TRUE(WaitAdvanced(run, held + 5));
+}
+
 TEST_F(PlayerDialog, PauseAtOnceAfterPlayOrASeekHolds)
 {
     SKIP_WITHOUT_CAPTURE();

@@ -7,6 +7,7 @@
 #include "common/TestUtil.h"
 #include "bytes/WavBytes.h"
 #include "player/PlayerTestSupport.h"
+#include "player/RejectionMessage.h"
 
 namespace {
 
@@ -126,12 +127,12 @@ TEST_F(PlayerRejection, GreetingCheckBuildsTheSameMessage)
     CVoiceFile file(path.c_str());
     ASSERT_FALSE(file.Open());
     char text[REJECTION_MESSAGE_SIZE];
-    ASSERT_TRUE(CPlayerDialog::BuildRejectionMessage(g_hInstance, file, text, sizeof text));
+    ASSERT_TRUE(BuildRejectionMessage(g_hInstance, file, text, sizeof text));
     EXPECT_EQ(Utf8(text), Utf8(FormatMessageText(path, "PCM", "8000", "32000", "стерео")));
 
     // A small buffer gets a cut, terminated text.
     char small[16];
-    ASSERT_TRUE(CPlayerDialog::BuildRejectionMessage(g_hInstance, file, small, sizeof small));
+    ASSERT_TRUE(BuildRejectionMessage(g_hInstance, file, small, sizeof small));
     EXPECT_EQ(std::string(small), FormatMessageText(path, "PCM", "8000", "32000", "стерео").substr(0, 15));
 }
 
