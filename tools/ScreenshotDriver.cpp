@@ -188,6 +188,34 @@ void Finish(HWND main, PROCESS_INFORMATION* process)
     CloseHandle(process->hProcess);
 }
 
+// A call from the entry menu: key 1 pressed during its greeting leads to the
+// sales menu, whose greeting is a second under way in the picture.
+bool ShootCall(HWND map, const std::string& out)
+{
+    HWND tree = GetDlgItem(map, IDC_MAP_TREE);
+    PostMessageW(tree, WM_KEYDOWN, VK_HOME, 0);
+    if (!WaitUntil([&] { return TreeView_GetSelection(tree) == TreeView_GetRoot(tree); }))
+        return false;
+    Click(map, IDC_MAP_CALL);
+    HWND call = WaitDialog(map, IDC_CALL_LOG);
+    if (!call)
+        return false;
+    auto text = [&](int id) {
+        char buffer[256] = {};
+        GetDlgItemTextA(call, id, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    std::string first = text(IDC_CALL_MENU);
+    bool ok = WaitUntil([&] { return text(IDC_CALL_POSITION).rfind("00:00:00", 0) == 0; });
+    Click(call, IDC_CALL_KEY_FIRST + 1);
+    ok = ok && WaitUntil([&] { return text(IDC_CALL_MENU) != first; }) &&
+         WaitUntil([&] { return text(IDC_CALL_POSITION).rfind("00:00:01", 0) == 0; }) &&
+         Shoot(call, out + "call.bmp");
+    Click(call, IDC_CALL_HANG_UP);
+    PostMessageW(call, WM_CLOSE, 0, 0);
+    return WaitUntil([&] { return !IsWindow(call); }) && ok;
+}
+
 // The map of a folder as it opens (the entry menu selected), then with the
 // first finding selected from the keyboard, its place selected in the tree.
 int ShootMap(const char* program, const char* folder, const std::string& out)
@@ -211,6 +239,8 @@ int ShootMap(const char* program, const char* folder, const std::string& out)
         ok = WaitUntil([&] { return SendMessageW(findings, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) == 0; }) &&
              Shoot(map, out + "map-finding.bmp");
     }
+    if (ok)
+        ok = ShootCall(map, out);
     Finish(map, &process);
     return ok ? 0 : 1;
 }
