@@ -8,6 +8,7 @@
 #define IDD_CONFIG                101
 #define IDD_PLAYER                367
 #define IDD_CONVERT_PROGRESS      390
+#define IDD_RECORD                700
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -58,6 +59,25 @@
 #define IDS_GREETING_LEAD_SILENCE 603
 #define IDS_GREETING_TAIL_SILENCE 604
 #define IDS_GREETING_FIGURES      605  // level, peak, lead-in, tail, duration
+#define IDS_RECORD_START          700  // the recorder: "Запись" / "Стоп"
+#define IDS_RECORD_STOP           701
+#define IDS_RECORD_NO_TAKE        702  // status lines: no take, recording, a take
+#define IDS_RECORD_RECORDING      703
+#define IDS_RECORD_TAKE           704
+#define IDS_RECORD_LEVEL          705  // the meter's figures: peak, RMS
+#define IDS_RECORD_NO_DEVICE      706  // device messages
+#define IDS_RECORD_DEVICE_BUSY    707
+#define IDS_RECORD_DEVICE_ERROR   708
+#define IDS_RECORD_DEVICE_LOST    709  // gone during a take
+#define IDS_RECORD_NO_RESAMPLER   710
+#define IDS_RECORD_LIMIT          711  // the take reached one hour
+#define IDS_RECORD_SAVE_TITLE     712
+#define IDS_RECORD_SAVE_ERROR     713
+#define IDS_RECORD_TAKE_ERROR     714
+#define IDS_RECORD_CLOSE_QUESTION 715
+#define IDS_RECORD_SAVING         716
+#define IDS_RECORD_DEFAULT_DEVICE 717
+#define IDS_RECORD_DEVICE_GONE    718  // gone while waiting to record
 
 // Main dialog (template 101)
 #define IDC_IVR_FILE              1002 // current file name (read-only)
@@ -87,6 +107,20 @@
 // Conversion progress window (template 390)
 #define IDC_CONVERT_TEXT          1201
 #define IDC_CONVERT_PROGRESS      1202
+
+// Recorder "Запись приветствия" (template 700)
+#define IDC_RECORD_DEVICE         1700 // input device combo box
+#define IDC_RECORD_METER          1701 // owner-drawn level meter
+#define IDC_RECORD_MARK_TARGET    1702 // the meter's marks
+#define IDC_RECORD_MARK_CLIP      1703
+#define IDC_RECORD_LEVEL          1704 // peak and RMS in figures
+#define IDC_RECORD_STATUS         1705
+#define IDC_RECORD_START          1706 // "Запись" / "Стоп"
+#define IDC_RECORD_PLAY           1707
+#define IDC_RECORD_AGAIN          1708
+#define IDC_RECORD_FIX_LEVEL      1709
+#define IDC_RECORD_FIX_TRIM       1710
+#define IDC_RECORD_SAVE           1711
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                (-1)
