@@ -218,8 +218,6 @@ void CRecordDialog::OnAgain()
         return;
     recorder_->Discard();
     takeSaved_ = false;
-    // The thread empties the take before it hears the next command.
-    recorder_->Record();
 }
 
 void CRecordDialog::OnSave()
@@ -387,7 +385,7 @@ void CRecordDialog::UpdateControls()
     SetDlgItemTextA(hwnd, IDC_RECORD_START, text);
     EnableWindow(GetDlgItem(hwnd, IDC_RECORD_START), recording_ || (monitoring_ && !saving_));
     EnableWindow(GetDlgItem(hwnd, IDC_RECORD_PLAY), idle && hasTake);
-    EnableWindow(GetDlgItem(hwnd, IDC_RECORD_AGAIN), idle && hasTake && monitoring_);
+    EnableWindow(GetDlgItem(hwnd, IDC_RECORD_AGAIN), idle && hasTake);
     EnableWindow(GetDlgItem(hwnd, IDC_RECORD_SAVE), idle && hasTake);
     EnableWindow(GetDlgItem(hwnd, IDC_RECORD_DEVICE), idle && !devices_.empty());
     EnableWindow(GetDlgItem(hwnd, IDC_RECORD_FIX_LEVEL), !saving_);

@@ -193,6 +193,7 @@ bool CRecorderThread::OnCommand(const MSG& msg)
         if (!recording_) {
             take_.Discard();
             takeSamples_.store(0);
+            Tell(WM_RECORDER_EVENT, RECORDER_DISCARDED, 0);
         }
         return true;
     case RC_SAVE:

@@ -38,6 +38,7 @@ enum RecorderEvent {
     RECORDER_TAKE_ENDED,      // lParam: a TakeEnd, or the error code of the take file
     RECORDER_DEVICE_LOST,     // the device stopped delivering; lParam: 1 when a take was cut (ended first)
     RECORDER_SAVED,           // lParam: 0 or the error code of the save
+    RECORDER_DISCARDED,       // the take is empty again
 };
 
 enum TakeEnd {

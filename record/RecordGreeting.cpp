@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include "app/CBaseDialog.h"
 #include "app/CommonServices.h"
 #include "config/IvrFile.h"
@@ -29,8 +31,9 @@ bool SetMenuGreeting(const char* menuPath, const char* greetingPath)
     char greetingFolder[TEXT_SIZE] = {};
     GetDirPart(menuPath, menuFolder, sizeof menuFolder);
     GetDirPart(greetingPath, greetingFolder, sizeof greetingFolder);
-    if (lstrcmpiA(menuFolder, greetingFolder) == 0)
-        GetNamePart(greetingPath, config.greeting, sizeof config.greeting);
+    const char* slash = strrchr(greetingPath, '\\');
+    if (slash && lstrcmpiA(menuFolder, greetingFolder) == 0)
+        lstrcpynA(config.greeting, slash + 1, sizeof config.greeting);
     else
         lstrcpynA(config.greeting, greetingPath, sizeof config.greeting);
     return WriteIvrFile(menuPath, &config);
