@@ -18,6 +18,8 @@
 #include "common/SignalMeasure.h"
 #include "common/TestUtil.h"
 #include "config/IvrFile.h"
+#include "wave/CGreetingAnalysis.h"
+#include "wave/GreetingVerdict.h"
 #include "record/CRecordDialog.h"
 #include "record/RecordGreeting.h"
 #include "res/resource.h"
@@ -127,12 +129,12 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return ui->Enabled(IDC_RECORD_SAVE); }));
     }
 
-    // "Сохранить ..." with the fix off, in the save dialog's format type (0-3)
-    // under name; answers the name the dialog proposed.
-    std::string Save(int type, const std::string& name)
+    // "Сохранить ..." with the fix off (unless fixed), in the save dialog's
+    // format type (0-3) under name; answers the name the dialog proposed.
+    std::string Save(int type, const std::string& name, bool fixed = false)
     {
         for (int box : {IDC_RECORD_FIX_LEVEL, IDC_RECORD_FIX_TRIM}) {
-            if (ui->Send(box, BM_GETCHECK) == BST_CHECKED)
+            if ((ui->Send(box, BM_GETCHECK) == BST_CHECKED) != fixed)
                 ui->Click(box);
         }
         std::string proposed;
@@ -317,4 +319,45 @@ TEST_F(Recorder, ListenPlaysTheTake)
     const Samples& heard = captures.back();
     const Samples want = AtVolume(voice, 100 * 256);
     EXPECT_EQ(FirstDifference(heard, FirstNonZero(heard), want), "");
+}
+
+// With the fix on, as it is by default, the saved greeting is at the target
+// level with its silences trimmed.
+TEST_F(Recorder, FixedTakeMeetsTheTarget)
+{
+    Open();
+    RecordSignal(Voice());
+    Save(0, dir.File("fixed.wav"), true);
+    Samples saved = DataOf(ReadFileBytes(dir.File("fixed.wav")));
+    CGreetingAnalysis analysis;
+    analysis.Add(saved.data(), saved.size());
+    GreetingFigures figures = analysis.Figures();
+    EXPECT_NEAR(figures.activeLevelDb, GREETING_TARGET_LEVEL_DB, 1.0);
+    EXPECT_LE(figures.leadSilenceSec, GREETING_LEAD_KEPT_SEC + 0.05);
+    EXPECT_LE(figures.tailSilenceSec, GREETING_TAIL_KEPT_SEC + 0.05);
+}
+
+// A device without 8000 Hz: recorded at 48 kHz and brought to 8000 Hz by the
+// platform's resampler, or, where Media Foundation cannot be had, a message
+// that says so.
+TEST_F(Recorder, DeviceRateGoesThroughTheResampler)
+{
+    {
+        ModalWatcher watcher;
+        Open(48000);
+        if (!WaitFor([&] { return ui->Enabled(IDC_RECORD_START) || !watcher.Seen().empty(); }, 15000) ||
+            !watcher.Seen().empty()) {
+            ASSERT_FALSE(watcher.Seen().empty());
+            std::string text = Utf8(watcher.Seen()[0].text);
+            EXPECT_NE(text.find("Media Foundation"), std::string::npos) << text;
+            GTEST_SKIP() << "no resampler here: " << text;
+        }
+    }
+    const Samples tone = Tone(8000 * 2);
+    RecordSignal(tone);
+    Save(0, dir.File("resampled.wav"));
+    Samples saved = DataOf(ReadFileBytes(dir.File("resampled.wav")));
+    Samples heard = NonZero(saved);
+    EXPECT_NEAR((double)heard.size(), (double)tone.size(), 800.0);
+    EXPECT_NEAR(ToneLevelDb(heard, 400), ToneLevelDb(tone, 400), 1.0);
 }
