@@ -145,38 +145,46 @@ bool CConversionOffer::KeepDamaged(const char* source, const char* target, DWORD
 // refused as the target before anything is written.
 bool CConversionOffer::ChooseTarget(const char* source, char* target, WORD* tag)
 {
-    HINSTANCE instance = owner_->GetResInstance();
+    char folder[TEXT_SIZE] = {};
+    GetDirPart(source, folder, sizeof folder);
+    DefaultTargetName(source, target);
+    return ChooseGreetingTarget(owner_, IDS_CONVERT_SAVE_TITLE, folder, target, tag, [&](const char* chosen) {
+        if (SamePath(source, chosen)) {
+            ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
+            return false;
+        }
+        return !nameFits_ || nameFits_(chosen);
+    });
+}
+
+bool CConversionOffer::ChooseGreetingTarget(CBaseDialog* owner, UINT titleId, const char* folder, char* target,
+                                               WORD* tag, const std::function<bool(const char*)>& accept)
+{
+    HINSTANCE instance = owner->GetResInstance();
     char title[TEXT_SIZE] = {};
     char filter[TEXT_SIZE] = {};
-    char folder[TEXT_SIZE] = {};
-    LoadStringA(instance, IDS_CONVERT_SAVE_TITLE, title, sizeof title);
+    LoadStringA(instance, titleId, title, sizeof title);
     LoadStringA(instance, IDS_CONVERT_FILTER, filter, sizeof filter - 1);
     for (char* c = filter; *c; ++c) {
         if (*c == '|')
             *c = '\0';
     }
-    GetDirPart(source, folder, sizeof folder);
-    DefaultTargetName(source, target);
 
     for (;;) {
         OPENFILENAMEA dialog = {};
         dialog.lStructSize = sizeof dialog;
-        dialog.hwndOwner = owner_->GetHwnd();
+        dialog.hwndOwner = owner->GetHwnd();
         dialog.lpstrFilter = filter;
         dialog.nFilterIndex = 1;
         dialog.lpstrFile = target;
         dialog.nMaxFile = TEXT_SIZE - 1;
-        dialog.lpstrInitialDir = folder[0] ? folder : nullptr;
+        dialog.lpstrInitialDir = folder && folder[0] ? folder : nullptr;
         dialog.lpstrTitle = title;
         dialog.lpstrDefExt = TARGET_EXTENSION;
         dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
         if (!GetSaveFileNameA(&dialog))
             return false;
-        if (SamePath(source, target)) {
-            ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
-            continue;
-        }
-        if (nameFits_ && !nameFits_(target))
+        if (accept && !accept(target))
             continue;
         DWORD index = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= 4 ? dialog.nFilterIndex : 1;
         *tag = FILTER_TAGS[index - 1];

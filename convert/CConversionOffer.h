@@ -25,6 +25,14 @@ public:
     // declined or cancelled, or the conversion failed (already reported).
     bool Offer(const CVoiceFile& refused, char* fileName);
 
+    // The save dialog of a new greeting, shared with the recorder: titled
+    // titleId, opened in folder on the name in target (TEXT_SIZE bytes), with
+    // the four formats and the platform's own overwrite question. accept may
+    // refuse a name, telling the operator why: the dialog comes again. True
+    // with the chosen name in target and its format in tag; false when cancelled.
+    static bool ChooseGreetingTarget(CBaseDialog* owner, UINT titleId, const char* folder, char* target, WORD* tag,
+                                     const std::function<bool(const char*)>& accept);
+
 private:
     bool Ask(const char* source);
     bool ChooseTarget(const char* source, char* target, WORD* tag);

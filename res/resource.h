@@ -11,6 +11,7 @@
 #define IDD_CALL                  800  // the call "Звонок" of the map
 #define IDD_MAP                   550  // OrlentaMap.exe: the map of a folder of menus
 #define IDD_MAP_RENAME            551  // its question for a menu's new name
+#define IDD_RECORD                700
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -62,6 +63,25 @@
 #define IDS_GREETING_LEAD_SILENCE 603
 #define IDS_GREETING_TAIL_SILENCE 604
 #define IDS_GREETING_FIGURES      605  // level, peak, lead-in, tail, duration
+#define IDS_RECORD_START          700  // the recorder: "Запись" / "Стоп"
+#define IDS_RECORD_STOP           701
+#define IDS_RECORD_NO_TAKE        702  // status lines: no take, recording, a take
+#define IDS_RECORD_RECORDING      703
+#define IDS_RECORD_TAKE           704
+#define IDS_RECORD_LEVEL          705  // the meter's figures: peak, RMS
+#define IDS_RECORD_NO_DEVICE      706  // device messages
+#define IDS_RECORD_DEVICE_BUSY    707
+#define IDS_RECORD_DEVICE_ERROR   708
+#define IDS_RECORD_DEVICE_LOST    709  // gone during a take
+#define IDS_RECORD_NO_RESAMPLER   710
+#define IDS_RECORD_LIMIT          711  // the take reached one hour
+#define IDS_RECORD_SAVE_TITLE     712
+#define IDS_RECORD_SAVE_ERROR     713
+#define IDS_RECORD_TAKE_ERROR     714
+#define IDS_RECORD_CLOSE_QUESTION 715
+#define IDS_RECORD_SAVING         716
+#define IDS_RECORD_DEFAULT_DEVICE 717
+#define IDS_RECORD_DEVICE_GONE    718  // gone while waiting to record
 
 #define IDS_FINDING_IVR_UNREADABLE   500  // findings of the check of a folder of menus
 #define IDS_FINDING_TARGET_EMPTY     501
@@ -222,6 +242,19 @@
 #define IDC_MAP_CALL              1564
 #define IDC_MAP_RENAME_PROMPT     1570 // the rename question
 #define IDC_MAP_RENAME_NAME       1571
+// Recorder "Запись приветствия" (template 700)
+#define IDC_RECORD_DEVICE         1700 // input device combo box
+#define IDC_RECORD_METER          1701 // owner-drawn level meter
+#define IDC_RECORD_MARK_TARGET    1702 // the meter's marks
+#define IDC_RECORD_MARK_CLIP      1703
+#define IDC_RECORD_LEVEL          1704 // peak and RMS in figures
+#define IDC_RECORD_STATUS         1705
+#define IDC_RECORD_START          1706 // "Запись" / "Стоп"
+#define IDC_RECORD_PLAY           1707
+#define IDC_RECORD_AGAIN          1708
+#define IDC_RECORD_FIX_LEVEL      1709
+#define IDC_RECORD_FIX_TRIM       1710
+#define IDC_RECORD_SAVE           1711
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                (-1)
