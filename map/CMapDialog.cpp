@@ -13,6 +13,7 @@
 #include "menuset/CMenuSet.h"
 #include "menuset/MenuNames.h"
 #include "menuset/MenuTexts.h"
+#include "record/RecordGreeting.h"
 #include "res/resource.h"
 
 // In the order of the bottom row. "Позвонить ...", "Записать ..." and
@@ -23,6 +24,7 @@ const CMapDialog::Command CMapDialog::COMMANDS[] = {
     {IDC_MAP_RENAME, &CMapDialog::Rename, NEED_MENU, true},
     {IDC_MAP_REPORT, &CMapDialog::SaveReport, NEED_FOLDER, true},
     {IDC_MAP_CALL, &CMapDialog::Call, NEED_FOLDER, true},
+    {IDC_MAP_RECORD, &CMapDialog::Record, NEED_READABLE_MENU, true},
 };
 
 namespace {
@@ -534,6 +536,20 @@ void CMapDialog::Call()
         menu = set_->Entries()[0];
     if (menu >= 0)
         RunCall(this, *set_, menu);
+}
+
+// A greeting recorded at the desk for the selected menu; once saved, the
+// menu names it and the map and the check are read again.
+void CMapDialog::Record()
+{
+    const MenuInfo& menu = set_->Menus()[SelectedMenu()];
+    std::string name = menu.name;
+    std::string path = menu.path;
+    char saved[TEXT_SIZE] = {};
+    if (!RecordGreeting(this, path.c_str(), saved))
+        return;
+    SetMenuGreeting(path.c_str(), saved);
+    Reload(name);
 }
 
 void CMapDialog::SaveReport()

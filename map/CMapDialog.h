@@ -57,6 +57,7 @@ private:
     void Rename();
     void SaveReport();
     void Call();
+    void Record();
 
     // Enter: a link or a row of "Кто ведёт сюда" selects the menu it names.
     void FollowSelection();

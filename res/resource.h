@@ -240,6 +240,7 @@
 #define IDC_MAP_RENAME            1562
 #define IDC_MAP_REPORT            1563
 #define IDC_MAP_CALL              1564
+#define IDC_MAP_RECORD            1572
 #define IDC_MAP_RENAME_PROMPT     1570 // the rename question
 #define IDC_MAP_RENAME_NAME       1571
 // Recorder "Запись приветствия" (template 700)
