@@ -57,6 +57,7 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
                                   const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
 {
     DWORD code = Run(source, target, targetTag, cancel, progress);
+    temp_.Close();  // deleted as it closes
     if (code != 0)
         writer_.Discard();  // nothing is left behind
     else if (lostMs_)
@@ -125,7 +126,6 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     ULONGLONG written = outputSamples_;
     if (code == 0 && fixing_)
         code = FixFromTemp(cancel, progress, &written);
-    temp_.Close();
     DWORD samples = 0;
     if (code == 0) {
         ULONGLONG lost = (wave.GetLostFrames() * 1000 + sourceRate_ - 1) / sourceRate_;
