@@ -19,6 +19,7 @@ namespace {
 // A conversion that ends sooner than this shows no progress window.
 const DWORD PROGRESS_DELAY_MS = 500;
 const char TARGET_SUFFIX[] = "_8k";
+const char FIXED_SUFFIX[] = "_fix";
 const char TARGET_EXTENSION[] = "wav";
 const int MESSAGE_SIZE = 2 * TEXT_SIZE + 1024;
 
@@ -26,7 +27,7 @@ const int MESSAGE_SIZE = 2 * TEXT_SIZE + 1024;
 const WORD FILTER_TAGS[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW, WAVE_FORMAT_GSM610};
 
 // A greeting's name may hold no blank: the default name has none.
-void DefaultTargetName(const char* source, char* name)
+void DefaultTargetName(const char* source, const char* suffix, char* name)
 {
     char base[TEXT_SIZE] = {};
     GetNamePart(source, base, sizeof base);
@@ -35,8 +36,17 @@ void DefaultTargetName(const char* source, char* name)
             *c = '_';
     }
     // Room for the suffix and the extension within a text buffer.
-    base[TEXT_SIZE - sizeof TARGET_SUFFIX - sizeof TARGET_EXTENSION - 1] = '\0';
-    snprintf(name, TEXT_SIZE, "%s%s.%s", base, TARGET_SUFFIX, TARGET_EXTENSION);
+    base[TEXT_SIZE - strlen(suffix) - sizeof TARGET_EXTENSION - 2] = '\0';
+    snprintf(name, TEXT_SIZE, "%s%s.%s", base, suffix, TARGET_EXTENSION);
+}
+
+// The save dialog's file type of a format; the first (PCM) for another.
+DWORD FilterIndex(WORD tag)
+{
+    for (DWORD i = 0; i < sizeof FILTER_TAGS / sizeof FILTER_TAGS[0]; ++i)
+        if (FILTER_TAGS[i] == tag)
+            return i + 1;
+    return 1;
 }
 
 bool SamePath(const char* a, const char* b)
@@ -78,11 +88,33 @@ bool CConversionOffer::Offer(const CVoiceFile& refused, char* fileName)
     if (probe != 0 || !Ask(source))
         return false;
 
-    char target[TEXT_SIZE] = {};
-    WORD tag = WAVE_FORMAT_PCM;
-    if (!ChooseTarget(source, target, &tag))
+    Target target = {IDS_CONVERT_SAVE_TITLE, TARGET_SUFFIX, WAVE_FORMAT_PCM, GreetingFixChoice(), {}};
+    return ChooseAndWrite(source, &target, fileName);
+}
+
+bool CConversionOffer::Improve(const char* source, char* fileName)
+{
+    CVoiceFile greeting(source);
+    WORD tag = greeting.Open() ? greeting.GetHeader().formatTag : WAVE_FORMAT_PCM;
+    greeting.Close();
+    Target target = {IDS_FIX_SAVE_TITLE, FIXED_SUFFIX, tag, GreetingFixChoice(), {}};
+    return ChooseAndWrite(source, &target, fileName);
+}
+
+bool CConversionOffer::ChooseAndWrite(const char* source, Target* target, char* fileName)
+{
+    if (!ChooseTarget(source, target) || !Write(source, *target))
         return false;
-    DWORD code = Convert(source, target, tag);
+    lstrcpynA(fileName, target->name, TEXT_SIZE);
+    return true;
+}
+
+// Converts into the chosen target and reports what went wrong; true when the
+// target holds a file to keep.
+bool CConversionOffer::Write(const char* source, const Target& chosen)
+{
+    const char* target = chosen.name;
+    DWORD code = Convert(source, chosen);
     if (code == ERROR_CANCELLED)
         return false;
     if (code == CONVERT_ERROR_NO_RESAMPLER || code == ERROR_FILE_TOO_LARGE) {
@@ -104,7 +136,6 @@ bool CConversionOffer::Offer(const CVoiceFile& refused, char* fileName)
         ReportSystemError(code, TRUE, context);
         return false;
     }
-    lstrcpynA(fileName, target, TEXT_SIZE);
     return true;
 }
 
@@ -141,24 +172,28 @@ bool CConversionOffer::KeepDamaged(const char* source, const char* target, DWORD
 }
 
 // The platform's save dialog in the source's folder, with its own overwrite
-// question; the source itself, and a name the .ivr file cannot hold, are
-// refused as the target before anything is written.
-bool CConversionOffer::ChooseTarget(const char* source, char* target, WORD* tag)
+// question and the fix's two check boxes below it (a template of ours in the
+// system's dialog, so the operator chooses name, format and fix at once); the
+// source itself, and a name nameFits refuses, are refused as the target
+// before anything is written.
+bool CConversionOffer::ChooseTarget(const char* source, Target* chosen)
 {
     char folder[TEXT_SIZE] = {};
     GetDirPart(source, folder, sizeof folder);
-    DefaultTargetName(source, target);
-    return ChooseGreetingTarget(owner_, IDS_CONVERT_SAVE_TITLE, folder, target, tag, [&](const char* chosen) {
-        if (SamePath(source, chosen)) {
-            ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
-            return false;
-        }
-        return !nameFits_ || nameFits_(chosen);
-    });
+    DefaultTargetName(source, chosen->suffix, chosen->name);
+    return ChooseGreetingTarget(owner_, chosen->titleId, folder, chosen->name, &chosen->tag, &chosen->fix,
+                                [&](const char* target) {
+                                    if (SamePath(source, target)) {
+                                        ShowText(IDS_CONVERT_SAME_FILE, source, MB_OK | MB_ICONHAND);
+                                        return false;
+                                    }
+                                    return !nameFits_ || nameFits_(target);
+                                });
 }
 
 bool CConversionOffer::ChooseGreetingTarget(CBaseDialog* owner, UINT titleId, const char* folder, char* target,
-                                               WORD* tag, const std::function<bool(const char*)>& accept)
+                                            WORD* tag, GreetingFixChoice* fix,
+                                            const std::function<bool(const char*)>& accept)
 {
     HINSTANCE instance = owner->GetResInstance();
     char title[TEXT_SIZE] = {};
@@ -169,21 +204,31 @@ bool CConversionOffer::ChooseGreetingTarget(CBaseDialog* owner, UINT titleId, co
         if (*c == '|')
             *c = '\0';
     }
+    DWORD filterIndex = FilterIndex(*tag);
 
     for (;;) {
         OPENFILENAMEA dialog = {};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = owner->GetHwnd();
         dialog.lpstrFilter = filter;
-        dialog.nFilterIndex = 1;
+        dialog.nFilterIndex = filterIndex;
         dialog.lpstrFile = target;
         dialog.nMaxFile = TEXT_SIZE - 1;
         dialog.lpstrInitialDir = folder && folder[0] ? folder : nullptr;
         dialog.lpstrTitle = title;
         dialog.lpstrDefExt = TARGET_EXTENSION;
         dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+        if (fix) {
+            dialog.Flags |= OFN_ENABLETEMPLATE | OFN_ENABLEHOOK;
+            dialog.hInstance = instance;
+            dialog.lpTemplateName = MAKEINTRESOURCEA(IDD_FIX_CHOICE);
+            dialog.lpfnHook = FixChoiceHook;
+            dialog.lCustData = reinterpret_cast<LPARAM>(fix);
+        }
         if (!GetSaveFileNameA(&dialog))
             return false;
+        // A refused name brings the dialog back as the operator left it.
+        filterIndex = dialog.nFilterIndex;
         if (accept && !accept(target))
             continue;
         DWORD index = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= 4 ? dialog.nFilterIndex : 1;
@@ -192,11 +237,30 @@ bool CConversionOffer::ChooseGreetingTarget(CBaseDialog* owner, UINT titleId, co
     }
 }
 
+// The procedure of the check boxes' template inside the save dialog: they
+// show the choice as it stands and hand it back when the name is accepted.
+UINT_PTR CALLBACK CConversionOffer::FixChoiceHook(HWND hwnd, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        GreetingFixChoice* fix = reinterpret_cast<GreetingFixChoice*>(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(fix));
+        CheckDlgButton(hwnd, IDC_FIX_LEVEL, fix->level ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(hwnd, IDC_FIX_TRIM, fix->trim ? BST_CHECKED : BST_UNCHECKED);
+        return TRUE;
+    }
+    if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK) {
+        GreetingFixChoice* fix = reinterpret_cast<GreetingFixChoice*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        fix->level = IsDlgButtonChecked(hwnd, IDC_FIX_LEVEL) == BST_CHECKED;
+        fix->trim = IsDlgButtonChecked(hwnd, IDC_FIX_TRIM) == BST_CHECKED;
+    }
+    return 0;
+}
+
 // The conversion runs on its own thread; the main window stays painted and
 // is kept from starting another command meanwhile.
-DWORD CConversionOffer::Convert(const char* source, const char* target, WORD tag)
+DWORD CConversionOffer::Convert(const char* source, const Target& target)
 {
-    CConversionThread job(source, target, tag);
+    CConversionThread job(source, target.name, target.tag, &target.fix);
     if (!job.Start())
         return GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
     HWND owner = owner_->GetHwnd();

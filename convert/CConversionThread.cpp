@@ -11,11 +11,14 @@ const int PROGRESS_STEP = 10;
 
 } // namespace
 
-CConversionThread::CConversionThread(const char* source, const char* target, WORD targetTag)
+CConversionThread::CConversionThread(const char* source, const char* target, WORD targetTag,
+                                     const GreetingFixChoice* fix)
     : tag_(targetTag), thread_(nullptr), cancel_(false), notify_(nullptr), result_(ERROR_CANCELLED), done_(false)
 {
     lstrcpynA(source_, source, sizeof source_);
     lstrcpynA(target_, target, sizeof target_);
+    fix_.level = fix && fix->level;
+    fix_.trim = fix && fix->trim;
 }
 
 CConversionThread::~CConversionThread()
@@ -52,6 +55,7 @@ void CConversionThread::Run()
     };
     {
         CGreetingConverter converter;
+        converter.SetFix(fix_);
         result_ = converter.Convert(source_, target_, tag_, &cancel_, tell);
     }
     // Gone with the converter: its files and any temporary it left.

@@ -9,6 +9,7 @@
 
 #include "app/ScopedWin.h"
 #include "app/TextSize.h"
+#include "convert/CGreetingFix.h"
 
 // wParam: per mille of the source converted.
 const UINT WM_CONVERSION_PROGRESS = WM_APP + 390;
@@ -17,7 +18,9 @@ const UINT WM_CONVERSION_ENDED = WM_APP + 391;
 
 class CConversionThread {
 public:
-    CConversionThread(const char* source, const char* target, WORD targetTag);
+    // fix: the fix of the greeting; null for none.
+    CConversionThread(const char* source, const char* target, WORD targetTag,
+                      const GreetingFixChoice* fix = nullptr);
     // Cancels a conversion still running and waits for it: nothing it uses
     // may go while it runs.
     virtual ~CConversionThread();
@@ -48,6 +51,7 @@ private:
     char source_[TEXT_SIZE];
     char target_[TEXT_SIZE];
     WORD tag_;
+    GreetingFixChoice fix_;  // neither part on for none
     ScopedHandle thread_;
     std::atomic<bool> cancel_;    // written by the interface thread
     std::atomic<HWND> notify_;    // written by the interface thread

@@ -32,8 +32,17 @@ short Quantise(float sample)
 } // namespace
 
 CGreetingConverter::CGreetingConverter()
-    : resampling_(false), encoding_(false), tag_(0), inputSamples_(0), outputSamples_(0), sourceRate_(0), lostMs_(0)
+    : resampling_(false),
+      encoding_(false),
+      tag_(0),
+      inputSamples_(0),
+      outputSamples_(0),
+      sourceRate_(0),
+      lostMs_(0),
+      fixing_(false)
 {
+    fix_.level = false;
+    fix_.trim = false;
 }
 
 CGreetingConverter::~CGreetingConverter() {}
@@ -48,12 +57,15 @@ DWORD CGreetingConverter::Convert(const char* source, const char* target, WORD t
                                   const std::atomic<bool>* cancel, const std::function<void(int)>& progress)
 {
     DWORD code = Run(source, target, targetTag, cancel, progress);
+    temp_.Close();  // deleted as it closes
     if (code != 0)
         writer_.Discard();  // nothing is left behind
     else if (lostMs_)
         code = SOUND_LOST_CODE | lostMs_;
     return code;
 }
+
+void CGreetingConverter::SetFix(const GreetingFixChoice& choice) { fix_ = choice; }
 
 bool CGreetingConverter::SoundWasLost(DWORD code, DWORD* lostMs)
 {
@@ -75,6 +87,8 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     outputSamples_ = 0;
     lostMs_ = 0;
     tag_ = targetTag;
+    fixing_ = fix_.level || fix_.trim;
+    analysis_.Reset();
     // At 8000 Hz already the samples pass as they are, sample for sample,
     // and Media Foundation is not needed.
     resampling_ = sourceRate_ != VOICE_SAMPLES_PER_SEC;
@@ -85,6 +99,8 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
     const ULONGLONG frames = wave.GetFrameCount();
     if (code == 0)
         code = writer_.Create(target, targetTag, (frames * VOICE_SAMPLES_PER_SEC + sourceRate_ - 1) / sourceRate_);
+    if (code == 0 && fixing_)
+        code = temp_.Create(target);
 
     while (code == 0) {
         if (cancel && cancel->load())
@@ -98,16 +114,23 @@ DWORD CGreetingConverter::Run(const char* source, const char* target, WORD targe
         code = Resample(samples, count, false);
         if (progress && wave.GetDataBytes()) {
             ULONGLONG permille = wave.GetBytesRead() * PERMILLE_COMPLETE / wave.GetDataBytes();
-            progress(permille < PERMILLE_COMPLETE ? (int)permille : PERMILLE_COMPLETE - 1);
+            if (permille >= PERMILLE_COMPLETE)
+                permille = PERMILLE_COMPLETE - 1;
+            progress(fixing_ ? (int)permille / 2 : (int)permille);
         }
     }
     if (code == 0)
         code = Resample(nullptr, 0, true);
+    if (code == 0)
+        code = PadToLength();
+    ULONGLONG written = outputSamples_;
+    if (code == 0 && fixing_)
+        code = FixFromTemp(cancel, progress, &written);
     DWORD samples = 0;
     if (code == 0) {
         ULONGLONG lost = (wave.GetLostFrames() * 1000 + sourceRate_ - 1) / sourceRate_;
         lostMs_ = lost > MAX_LOST_MS ? MAX_LOST_MS : (DWORD)lost;
-        code = Finish(&samples);
+        code = Finish(written, &samples);
     }
     if (code == 0 && progress)
         progress(PERMILLE_COMPLETE);
@@ -165,11 +188,34 @@ DWORD CGreetingConverter::Emit(const float* samples, DWORD count, ULONGLONG limi
             out[i] = Quantise(samples ? samples[done + i] : 0.0f);
         outputSamples_ += n;
         done += n;
-        DWORD code = Encode(pcm_.data(), n * PCM_BYTES, false);
+        DWORD code = 0;
+        if (fixing_) {
+            analysis_.Add(out, n);
+            code = temp_.Write(out, n);
+        } else {
+            code = Encode(pcm_.data(), n * PCM_BYTES, false);
+        }
         if (code != 0)
             return code;
     }
     return 0;
+}
+
+// Hands 16-bit samples to the encoder (null: silence) in pieces it takes.
+DWORD CGreetingConverter::EncodeSamples(const short* samples, DWORD count)
+{
+    const DWORD piece = ENCODE_PIECE_BYTES / PCM_BYTES;
+    DWORD code = 0;
+    for (DWORD done = 0; code == 0 && done < count; done += piece) {
+        DWORD n = count - done < piece ? count - done : piece;
+        if (samples) {
+            code = Encode(reinterpret_cast<const BYTE*>(samples + done), n * PCM_BYTES, false);
+        } else {
+            pcm_.assign(n * PCM_BYTES, 0);
+            code = Encode(pcm_.data(), n * PCM_BYTES, false);
+        }
+    }
+    return code;
 }
 
 DWORD CGreetingConverter::Encode(const BYTE* pcm, DWORD bytes, bool last)
@@ -183,24 +229,66 @@ DWORD CGreetingConverter::Encode(const BYTE* pcm, DWORD bytes, bool last)
     return produced ? writer_.Write(coded, produced) : 0;
 }
 
-// Pads a short filter output with silence to the input's length; GSM 6.10
-// codes whole blocks of 320 samples, so its length is rounded to the nearest
-// block (at most half a block, 20 ms, away) by padding or by the encoder
-// dropping the partial block. *samples: the count the file holds.
-DWORD CGreetingConverter::Finish(DWORD* samples)
+// Pads a short filter output with silence to the input's length.
+DWORD CGreetingConverter::PadToLength()
 {
     ULONGLONG expected = ExpectedSamples();
-    const VoiceFormat* format = FindVoiceFormat(tag_);
-    *samples = (DWORD)expected;
-    if (format->samplesPerBlock) {
-        ULONGLONG blocks = (expected + format->samplesPerBlock / 2) / format->samplesPerBlock;
-        *samples = (DWORD)(blocks * format->samplesPerBlock);
-        if (*samples > expected)
-            expected = *samples;
-    }
     DWORD code = 0;
     while (code == 0 && outputSamples_ < expected)
         code = Emit(nullptr, VOICE_SAMPLES_PER_SEC, expected);
+    return code;
+}
+
+// The second pass of a fixing conversion: the samples of the temporary,
+// whose figures the first pass found, fixed and handed to the encoder.
+// *written: the fixed samples.
+DWORD CGreetingConverter::FixFromTemp(const std::atomic<bool>* cancel, const std::function<void(int)>& progress,
+                                      ULONGLONG* written)
+{
+    CGreetingFix fix(analysis_.Figures(), fix_);
+    DWORD code = temp_.Rewind();
+    std::vector<short> piece(VOICE_SAMPLES_PER_SEC);
+    const ULONGLONG total = temp_.Samples();
+    ULONGLONG read = 0;
+    *written = 0;
+    while (code == 0) {
+        if (cancel && cancel->load())
+            return ERROR_CANCELLED;
+        DWORD count = 0;
+        code = temp_.Read(piece.data(), (DWORD)piece.size(), &count);
+        if (code != 0 || count == 0)
+            break;
+        read += count;
+        fixed_.clear();
+        fix.Add(piece.data(), count, &fixed_);
+        code = EncodeSamples(fixed_.data(), (DWORD)fixed_.size());
+        *written += fixed_.size();
+        if (progress)
+            progress((int)((PERMILLE_COMPLETE + (PERMILLE_COMPLETE - 2) * read / total) / 2));
+    }
+    if (code != 0)
+        return code;
+    fixed_.clear();
+    fix.Finish(&fixed_);
+    *written += fixed_.size();
+    return EncodeSamples(fixed_.data(), (DWORD)fixed_.size());
+}
+
+// Ends the encoding of written samples; GSM 6.10 codes whole blocks of 320
+// samples, so its length is rounded to the nearest block (at most half a
+// block, 20 ms, away) by padding with silence or by the encoder dropping the
+// partial block. *samples: the count the file holds.
+DWORD CGreetingConverter::Finish(ULONGLONG written, DWORD* samples)
+{
+    const VoiceFormat* format = FindVoiceFormat(tag_);
+    *samples = (DWORD)written;
+    DWORD code = 0;
+    if (format->samplesPerBlock) {
+        ULONGLONG blocks = (written + format->samplesPerBlock / 2) / format->samplesPerBlock;
+        *samples = (DWORD)(blocks * format->samplesPerBlock);
+        if (*samples > written)
+            code = EncodeSamples(nullptr, (DWORD)(*samples - written));
+    }
     if (code == 0 && encoding_)
         code = Encode(nullptr, 0, true);
     return code;

@@ -1,8 +1,16 @@
 // Converts any WAV file the program can decode into a greeting the IVR system
 // plays: mixed down to mono, resampled to 8000 Hz and written as 16-bit PCM,
-// G.711 A-law, G.711 µ-law or GSM 6.10. Runs on whatever thread calls it (the
-// conversion flow uses a worker thread); memory stays fixed whatever the
+// G.711 A-law, G.711 µ-law or GSM 6.10, and fixed on the way when asked
+// (CGreetingFix: the level and the silences). Runs on whatever thread calls it
+// (the conversion flow uses a worker thread); memory stays fixed whatever the
 // file's length.
+//
+// A fix needs the figures of the whole greeting before its first sample is
+// changed, so a fixing conversion makes two passes: the 8000 Hz samples go
+// into a raw temporary beside the target while they are analysed, then the
+// fix reads them back and hands them to the encoder. An 8000 Hz PCM
+// recording passes sample for sample, so fixing and encoding one is this
+// same call (SetFix, then Convert).
 #pragma once
 #include <windows.h>
 
@@ -12,7 +20,10 @@
 
 #include "convert/CAcmTranscoder.h"
 #include "convert/CMfResampler.h"
+#include "convert/CGreetingFix.h"
+#include "convert/CPcmTempFile.h"
 #include "convert/CWaveWriter.h"
+#include "wave/CGreetingAnalysis.h"
 
 class CWaveSource;
 
@@ -33,6 +44,10 @@ public:
     // it): 0, or the code CWaveSource::Open answers.
     static DWORD Probe(const char* source);
 
+    // The fix of the conversions that follow; a choice with neither part on
+    // (the start) converts without one.
+    void SetFix(const GreetingFixChoice& choice);
+
     // Writes target (through a temporary beside it) from source. Answers 0,
     // a code for which SoundWasLost is true when the target was written but
     // part of the source could not be decoded (silence stands for it),
@@ -42,8 +57,9 @@ public:
     // not fit in a WAV file (refused before writing when the source's length
     // is known), or the error code of what failed (see CWaveSource::Open and
     // CWaveWriter). progress, when given, hears on the converting thread the
-    // per mille of the source read after each piece (at most 999), and 1000
-    // once the new file is complete, just before it replaces the target.
+    // per mille of the source read after each piece (at most 999; a fixing
+    // conversion tells its two passes as halves), and 1000 once the new file
+    // is complete, just before it replaces the target.
     DWORD Convert(const char* source, const char* target, WORD targetTag, const std::atomic<bool>* cancel,
                   const std::function<void(int)>& progress);
     // Whether Convert's answer says it wrote the target with sound lost;
@@ -57,8 +73,11 @@ private:
     DWORD Resample(const float* samples, DWORD count, bool last);
     ULONGLONG ExpectedSamples() const;
     DWORD Emit(const float* samples, DWORD count, ULONGLONG limit);
+    DWORD EncodeSamples(const short* samples, DWORD count);
     DWORD Encode(const BYTE* pcm, DWORD bytes, bool last);
-    DWORD Finish(DWORD* samples);
+    DWORD PadToLength();
+    DWORD FixFromTemp(const std::atomic<bool>* cancel, const std::function<void(int)>& progress, ULONGLONG* written);
+    DWORD Finish(ULONGLONG written, DWORD* samples);
 
     CMfResampler resampler_;
     bool resampling_;
@@ -72,4 +91,9 @@ private:
     DWORD lostMs_;             // of the source, that could not be decoded
     std::vector<float> resampled_;
     std::vector<BYTE> pcm_;
+    GreetingFixChoice fix_;
+    bool fixing_;               // this conversion fixes: fix_ has a part on
+    CGreetingAnalysis analysis_;  // of the 8000 Hz samples, while fixing
+    CPcmTempFile temp_;         // the 8000 Hz samples, while fixing
+    std::vector<short> fixed_;
 };

@@ -6,6 +6,8 @@
 #include "app/TextSize.h"
 #include "call/CCallDialog.h"
 #include "config/CConfigDialog.h"
+#include "config/IvrFile.h"
+#include "convert/CConversionOffer.h"
 #include "map/CRenameDialog.h"
 #include "map/MapFileDialogs.h"
 #include "menuset/CMenuRename.h"
@@ -14,16 +16,18 @@
 #include "menuset/MenuNames.h"
 #include "menuset/MenuTexts.h"
 #include "record/RecordGreeting.h"
+#include "player/CPlayerDialog.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 
-// In the order of the bottom row. "Позвонить ...", "Записать ..." and
-// "Улучшить ..." come here as rows of their own.
+// In the order of the bottom row. "Записать ..." comes here as a row of its own.
 const CMapDialog::Command CMapDialog::COMMANDS[] = {
     {IDC_MAP_CHOOSE_FOLDER, &CMapDialog::ChooseFolder, NEED_NOTHING, false},
     {IDC_MAP_EDIT, &CMapDialog::Edit, NEED_READABLE_MENU, true},
     {IDC_MAP_RENAME, &CMapDialog::Rename, NEED_MENU, true},
     {IDC_MAP_REPORT, &CMapDialog::SaveReport, NEED_FOLDER, true},
     {IDC_MAP_CALL, &CMapDialog::Call, NEED_FOLDER, true},
+    {IDC_MAP_IMPROVE, &CMapDialog::Improve, NEED_GREETING_WARNING, true},
     {IDC_MAP_RECORD, &CMapDialog::Record, NEED_READABLE_MENU, true},
 };
 
@@ -88,6 +92,13 @@ std::string SlotLabel(int slot)
     char label[TEXT_SIZE] = {};
     GetSlotLabel(slot, label, sizeof label);
     return label;
+}
+
+// A file's name without its folder: how a menu names a greeting beside it.
+std::string BareName(const std::string& path)
+{
+    size_t slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -198,7 +209,7 @@ void CMapDialog::Layout(int width, int height)
 
     int buttonsY = height - margin - row;
     int listsBottom = buttonsY - gapY;
-    int listsHeight = listsBottom - y - 2 * labelRow - gapY;
+    int listsHeight = listsBottom - y - 3 * labelRow - gapY;
     int findingsHeight = listsHeight * FINDINGS_SHARE / 100;
     int treeHeight = listsHeight - findingsHeight;
     int inner = width - 2 * margin;
@@ -210,6 +221,9 @@ void CMapDialog::Layout(int width, int height)
     place(IDC_MAP_LEADS_LABEL, leadsX, y, leadsWidth, label);
     place(IDC_MAP_LEADS, leadsX, y + labelRow, leadsWidth, treeHeight);
     y += labelRow + treeHeight + gapY;
+    // The selected menu's greeting: a line of its own under the tree.
+    place(IDC_MAP_FIGURES, margin, y, inner, label);
+    y += labelRow;
     place(IDC_MAP_FINDINGS_LABEL, margin, y, inner, label);
     place(IDC_MAP_FINDINGS, margin, y + labelRow, inner, findingsHeight);
 
@@ -295,6 +309,10 @@ bool CMapDialog::CommandEnabled(Need need) const
         return menu >= 0;
     case NEED_READABLE_MENU:
         return menu >= 0 && set_->Menus()[menu].readable;
+    case NEED_GREETING_WARNING: {
+        const GreetingFigures* figures = menu >= 0 ? set_->GreetingFiguresOf(menu) : nullptr;
+        return figures && set_->Menus()[menu].readable && !FindGreetingWarnings(*figures).empty();
+    }
     default:
         return true;
     }
@@ -332,6 +350,20 @@ void CMapDialog::UpdateControls()
                                   : StringText(IDS_MAP_LEADS_HERE);
     SetDlgItemTextA(hwnd, IDC_MAP_LEADS_LABEL, leads.c_str());
     FillLeadsHere(menu);
+    ShowGreetingFigures(menu);
+}
+
+// Empty for a menu without a greeting whose samples were measured.
+void CMapDialog::ShowGreetingFigures(int menu)
+{
+    const GreetingFigures* figures = menu >= 0 ? set_->GreetingFiguresOf(menu) : nullptr;
+    std::string line;
+    if (figures) {
+        char text[TEXT_SIZE] = {};
+        FormatGreetingFigures(GetResInstance(), *figures, text, sizeof text);
+        line = FormatText(IDS_MAP_GREETING_FIGURES, set_->Menus()[menu].record->greeting, text);
+    }
+    SetDlgItemTextA(GetHwnd(), IDC_MAP_FIGURES, line.c_str());
 }
 
 void CMapDialog::FillLeadsHere(int menu)
@@ -562,4 +594,83 @@ void CMapDialog::SaveReport()
     std::string reason;
     if (!CMenuReport::Save(path, CMenuReport(*set_).Html(findings_), &reason))
         ShowError(FormatText(IDS_MAP_REPORT_FAILED, path.c_str(), reason.c_str()));
+}
+
+// A fixed copy of the selected menu's greeting, written beside the menu; the
+// menu keeps its greeting until the operator has had the chance to listen and
+// says so.
+void CMapDialog::Improve()
+{
+    int menu = SelectedMenu();
+    std::string source = set_->Menus()[menu].greetingPath;
+    char fixed[TEXT_SIZE] = {};
+    if (!CConversionOffer(this, [this, menu](const char* name) { return FixedNameFits(menu, name); })
+             .Improve(source.c_str(), fixed))
+        return;
+    OfferFixedGreeting(menu, fixed);
+}
+
+// The IVR system looks for a greeting beside its menu, and the .ivr file must
+// hold its bare name as it stands.
+bool CMapDialog::FixedNameFits(int menu, const char* fileName)
+{
+    const MenuInfo& info = set_->Menus()[menu];
+    char folder[TEXT_SIZE] = {};
+    char menuFolder[TEXT_SIZE] = {};
+    GetDirPart(fileName, folder, sizeof folder);
+    GetDirPart(info.path.c_str(), menuFolder, sizeof menuFolder);
+    char fullFolder[MAX_PATH] = {};
+    char fullMenuFolder[MAX_PATH] = {};
+    GetFullPathNameA(folder, MAX_PATH, fullFolder, nullptr);
+    GetFullPathNameA(menuFolder, MAX_PATH, fullMenuFolder, nullptr);
+    if (lstrcmpiA(fullFolder, fullMenuFolder) != 0) {
+        ShowError(FormatText(IDS_FIX_OTHER_FOLDER, fullMenuFolder));
+        return false;
+    }
+    std::string bare = BareName(fileName);
+    IvrCheck check = CheckIvrGreeting(bare.c_str(), info.record->waitSeconds);
+    if (check.fault == IVR_FITS)
+        return true;
+    char reason[TEXT_SIZE] = {};
+    DescribeIvrFault(check, reason, sizeof reason);
+    ShowError(FormatText(IDS_GREETING_REFUSED, fileName, reason));
+    return false;
+}
+
+void CMapDialog::OfferFixedGreeting(int menu, const std::string& fixed)
+{
+    std::string menuName = set_->Menus()[menu].name;
+    std::string oldGreeting = set_->Menus()[menu].record->greeting;
+    HINSTANCE instance = GetResInstance();
+    if (ShowMessage(instance, GetHwnd(), FormatText(IDS_FIX_LISTEN, fixed.c_str(), menuName.c_str()).c_str(),
+                    MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        // Registers itself as this window's child until it has closed.
+        CPlayerDialog player(instance, this);
+        if (player.SetMessageFile(fixed.c_str()))
+            player.Run();
+        RemoveChild(&player);
+        player.Close();
+    }
+    std::string bare = BareName(fixed);
+    if (ShowMessage(instance, GetHwnd(),
+                    FormatText(IDS_FIX_REPLACE, bare.c_str(), menuName.c_str(), oldGreeting.c_str()).c_str(),
+                    MB_YESNO | MB_ICONQUESTION) == IDYES)
+        ReplaceGreeting(menu, bare);
+    Reload(menuName);
+}
+
+// The menu's file as it is now on disk, with only its greeting changed.
+bool CMapDialog::ReplaceGreeting(int menu, const std::string& greeting)
+{
+    const MenuInfo& info = set_->Menus()[menu];
+    VoiceMenuConfig record;
+    DWORD error = 0;
+    if (!ReadIvrFileSilently(info.path.c_str(), &record, &error)) {
+        std::string reason = error ? SystemErrorWithCode(error) : StringText(IDS_RENAME_UNREADABLE);
+        ShowError(FormatText(IDS_FIX_MENU_UNREADABLE, info.name.c_str(), info.path.c_str(), reason.c_str()));
+        return false;
+    }
+    lstrcpynA(record.greeting, greeting.c_str(), sizeof record.greeting);
+    // Reports its own failure; the old file stays.
+    return WriteIvrFile(info.path.c_str(), &record);
 }

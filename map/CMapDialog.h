@@ -1,6 +1,7 @@
 // The window of OrlentaMap.exe, "Карта IVR" (template 550): the menus of a
 // folder as a tree from the entry menu, the findings of the check, the menus
-// that lead to the selected one, and the commands on the selected menu.
+// that lead to the selected one, the figures of the selected menu's greeting,
+// and the commands on the selected menu.
 //
 // Commands: each button is one row of COMMANDS (its id, its one handler, what
 // it needs to be enabled, whether it sits in the bottom row). The bottom row
@@ -40,6 +41,7 @@ public:
         NEED_FOLDER,         // a folder is open
         NEED_MENU,           // a menu is selected in the tree
         NEED_READABLE_MENU,  // ... and the .ivr rules read it
+        NEED_GREETING_WARNING,  // ... and its greeting earns a quality warning
     };
     struct Command {
         int id;
@@ -58,6 +60,13 @@ private:
     void SaveReport();
     void Call();
     void Record();
+    void Improve();
+
+    // After "Улучшить ..." has written fixed: "Прослушать", then whether it
+    // becomes the menu's greeting.
+    void OfferFixedGreeting(int menu, const std::string& fixed);
+    bool ReplaceGreeting(int menu, const std::string& greeting);
+    bool FixedNameFits(int menu, const char* fileName);
 
     // Enter: a link or a row of "Кто ведёт сюда" selects the menu it names.
     void FollowSelection();
@@ -74,6 +83,7 @@ private:
     // selection: enabled commands, the caption, "Кто ведёт сюда".
     void UpdateControls();
     void FillLeadsHere(int menu);
+    void ShowGreetingFigures(int menu);
     bool CommandEnabled(Need need) const;
 
     int SelectedMenu() const;

@@ -237,7 +237,7 @@ void CRecordDialog::OnSave()
         ShowMessageFormat(GetResInstance(), GetHwnd(), MB_OK | MB_ICONHAND, IDS_GREETING_REFUSED, name, reason);
         return false;
     };
-    if (!CConversionOffer::ChooseGreetingTarget(this, IDS_RECORD_SAVE_TITLE, folder, target_, &tag, fits))
+    if (!CConversionOffer::ChooseGreetingTarget(this, IDS_RECORD_SAVE_TITLE, folder, target_, &tag, nullptr, fits))
         return;
     GreetingFixChoice choice;
     choice.level = IsDlgButtonChecked(GetHwnd(), IDC_RECORD_FIX_LEVEL) == BST_CHECKED;

@@ -12,6 +12,7 @@
 #define IDD_MAP                   550  // OrlentaMap.exe: the map of a folder of menus
 #define IDD_MAP_RENAME            551  // its question for a menu's new name
 #define IDD_RECORD                700
+#define IDD_FIX_CHOICE            630  // the fix's check boxes inside the save dialog of a conversion
 
 // String table
 #define IDS_APP_TITLE             1    // "Orlenta"
@@ -82,6 +83,12 @@
 #define IDS_RECORD_SAVING         716
 #define IDS_RECORD_DEFAULT_DEVICE 717
 #define IDS_RECORD_DEVICE_GONE    718  // gone while waiting to record
+#define IDS_FIX_SAVE_TITLE        630  // "Улучшить ...": the save dialog of the fixed greeting
+#define IDS_FIX_OTHER_FOLDER      631  // a fixed greeting not beside its menu
+#define IDS_FIX_LISTEN            632  // written: listen to it?
+#define IDS_FIX_REPLACE           633  // make it the menu's greeting?
+#define IDS_FIX_MENU_UNREADABLE   634  // the menu's file no longer reads
+#define IDS_MAP_GREETING_FIGURES  635  // the map's line of the selected menu's greeting
 
 #define IDS_FINDING_IVR_UNREADABLE   500  // findings of the check of a folder of menus
 #define IDS_FINDING_TARGET_EMPTY     501
@@ -209,6 +216,11 @@
 #define IDC_MESSAGE_FILE          1166
 #define IDC_VOLUME_BAR            1167
 
+// The fix's check boxes in the conversion's save dialog (template 630)
+#define IDC_FIX_GROUP             1630
+#define IDC_FIX_LEVEL             1631
+#define IDC_FIX_TRIM              1632
+
 // Conversion progress window (template 390)
 #define IDC_CONVERT_TEXT          1201
 #define IDC_CONVERT_PROGRESS      1202
@@ -241,6 +253,8 @@
 #define IDC_MAP_REPORT            1563
 #define IDC_MAP_CALL              1564
 #define IDC_MAP_RECORD            1572
+#define IDC_MAP_FIGURES           1565 // the figures of the selected menu's greeting
+#define IDC_MAP_IMPROVE           1566
 #define IDC_MAP_RENAME_PROMPT     1570 // the rename question
 #define IDC_MAP_RENAME_NAME       1571
 // Recorder "Запись приветствия" (template 700)

@@ -8,7 +8,28 @@ namespace {
 
 const int ITEM_TEXT_SIZE = 512;
 
+struct Descendant {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindById(HWND child, LPARAM param)
+{
+    Descendant* wanted = reinterpret_cast<Descendant*>(param);
+    if (GetDlgCtrlID(child) != wanted->id)
+        return TRUE;
+    wanted->found = child;
+    return FALSE;
+}
+
 } // namespace
+
+HWND FindDescendant(HWND window, int id)
+{
+    Descendant wanted = {id, nullptr};
+    EnumChildWindows(window, FindById, reinterpret_cast<LPARAM>(&wanted));
+    return wanted.found;
+}
 
 LRESULT DialogControls::Send(int id, UINT message, WPARAM wParam, LPARAM lParam)
 {

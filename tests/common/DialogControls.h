@@ -5,6 +5,10 @@
 #include <windows.h>
 #include <string>
 
+// The control of that id anywhere below window: in a dialog's child dialog
+// too, such as a template of the program's own inside a common file dialog.
+HWND FindDescendant(HWND window, int id);
+
 class DialogControls {
 public:
     explicit DialogControls(HWND dialog = nullptr) : dialog_(dialog) {}

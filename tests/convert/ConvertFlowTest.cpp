@@ -13,6 +13,7 @@
 
 #include "app/CommonServices.h"
 #include "playback/CVoiceFile.h"
+#include "common/DialogControls.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
 #include "bytes/FileBytes.h"
@@ -20,7 +21,10 @@
 #include "bytes/WavBytes.h"
 #include "config/CConfigDialog.h"
 #include "convert/ConvertFiles.h"
+#include "common/QualityGreetings.h"
+#include "playback/GreetingFileAnalysis.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -414,5 +418,57 @@ TEST_F(GreetingConversionFlow, LostSoundIsToldAndTheOperatorDecides)
             EXPECT_EQ(ui->Text(IDC_GREETING), "");
             EXPECT_EQ(ListFiles(dir.Path()).size(), 1u) << "the converted file is gone";
         }
+    }
+}
+
+// A quiet greeting recorded in stereo: refused, converted, and fixed on the
+// way as the save dialog's boxes say (both on at first); the greeting taken
+// is re-analysed. With the level turned off it stays quiet.
+TEST_F(GreetingConversionFlow, ConversionFixesTheGreetingAsChosen)
+{
+    ASSERT_FALSE(QualityFolder().empty());
+    std::string stereo;
+    for (short sample : SoxPcmSamples(QualityFile("quiet")))
+        stereo += Le16((WORD)sample) + Le16((WORD)sample);
+    std::string fmt = Le16(WAVE_FORMAT_PCM) + Le16(2) + Le32(8000) + Le32(32000) + Le16(4) + Le16(16);
+    const struct {
+        bool level;
+        std::vector<std::string> warnings;  // of the converted greeting
+    } rows[] = {{true, {}}, {false, {"greeting-quiet"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.level ? "level on" : "level off");
+        std::string source = dir.File("quiet.wav");
+        std::string target = dir.File("quiet_8k.wav");
+        ASSERT_TRUE(WriteFileBytes(source, Wav(fmt, Chunk("data", stereo))));
+        bool levelShown = false, trimShown = false;
+        ModalWatcher watcher;
+        watcher.ChooseFile(source);
+        watcher.Press(IDOK);
+        watcher.Then(OnBox(IDYES));
+        watcher.Then([&](HWND saveDialog, const SeenDialog&) {
+            HWND level = FindDescendant(saveDialog, IDC_FIX_LEVEL);
+            levelShown = SendMessageA(level, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            trimShown = SendMessageA(FindDescendant(saveDialog, IDC_FIX_TRIM), BM_GETCHECK, 0, 0) == BST_CHECKED;
+            SendMessageA(level, BM_SETCHECK, row.level ? BST_CHECKED : BST_UNCHECKED, 0);
+            ModalWatcher::PressButton(saveDialog, IDOK);  // the name as offered
+        });
+        ui->Click(IDC_CHOOSE_GREETING);
+        ASSERT_TRUE(watcher.WaitAllAnswered());
+        ASSERT_TRUE(WaitFor([&] { return ui->Text(IDC_GREETING) == target; }));
+        EXPECT_TRUE(levelShown && trimShown) << "both parts of the fix are on at first";
+
+        GreetingFigures after = {};
+        ASSERT_EQ(AnalyseGreetingFile(target.c_str(), &after), 0u);
+        std::vector<std::string> warnings;
+        for (const GreetingWarning* warning : FindGreetingWarnings(after))
+            warnings.push_back(warning->code);
+        EXPECT_EQ(warnings, row.warnings) << "level " << after.activeLevelDb << " dBov";
+        if (row.level) {
+            EXPECT_NEAR(after.activeLevelDb, GREETING_TARGET_LEVEL_DB, 1.0);
+        }
+        EXPECT_LE(after.leadSilenceSec, GREETING_LEAD_KEPT_SEC);
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 2u) << "no temporary is left";
+        ui->Click(IDC_CLEAR_GREETING);
+        DeleteFileA(target.c_str());
     }
 }

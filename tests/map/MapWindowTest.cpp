@@ -3,6 +3,7 @@
 // Orlenta's own dialog, a rename through the window, and the program itself
 // started on a folder.
 #include <windows.h>
+#include <mmreg.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -14,12 +15,19 @@
 
 #include "app/CommonServices.h"
 #include "common/ChildProcess.h"
+#include "common/DialogControls.h"
 #include "common/DialogRunner.h"
 #include "common/ModalWatcher.h"
 #include "common/TestUtil.h"
 #include "map/CMapDialog.h"
 #include "common/MenuFolder.h"
+#include "common/QualityGreetings.h"
+#include "config/IvrFile.h"
+#include "convert/CGreetingFix.h"
+#include "playback/CVoiceFile.h"
+#include "playback/GreetingFileAnalysis.h"
 #include "res/resource.h"
+#include "wave/GreetingVerdict.h"
 
 namespace {
 
@@ -248,6 +256,158 @@ TEST_F(MapWindow, ChooseFolderOpensTheSystemFolderDialog)
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(folders); }));
     ASSERT_TRUE(ui.Flush());
     EXPECT_EQ(ui.Text(IDC_MAP_FOLDER), dir.Path()) << "a cancelled choice keeps the folder";
+}
+
+// The selected menu's greeting: its figures on a line of their own, and
+// "Улучшить ..." only for a greeting with a quality warning.
+TEST_F(MapWindow, TheSelectedMenusGreetingShowsItsFigures)
+{
+    GreetingFigures figures = {};
+    ASSERT_EQ(AnalyseGreetingFile(dir.File("hello.wav").c_str(), &figures), 0u);
+    char text[512] = {};
+    FormatGreetingFigures(g_hInstance, figures, text, sizeof text);
+    EXPECT_EQ(SelectedNode(), Menu("main.ivr"));
+    EXPECT_EQ(ui.Text(IDC_MAP_FIGURES), Ansi("Приветствие hello.wav — ") + text);
+    EXPECT_FALSE(ui.Enabled(IDC_MAP_IMPROVE)) << "a sound greeting has nothing to improve";
+    SelectNode(Child(nullptr, 1));  // the group of the unreachable menus
+    EXPECT_EQ(ui.Text(IDC_MAP_FIGURES), "");
+}
+
+// A folder whose main.ivr is greeted by one of the quality greetings, in the
+// map window.
+class ImproveFolder {
+public:
+    void Open(const char* greeting, const char* encoding)
+    {
+        ASSERT_FALSE(QualityFolder().empty());
+        ASSERT_TRUE(CopyFileA(QualityFile(greeting, encoding).c_str(), dir.File("greeting.wav").c_str(), FALSE));
+        WriteFolder(dir.Path(), {{"main.ivr", Ivr("greeting.wav", {{'-', "disconnect", ""}})}});
+        dialog.reset(new CMapDialog(g_hInstance, dir.Path()));
+        ASSERT_TRUE(ui.Start(dialog.get()));
+    }
+    // "Улучшить ...": the save dialog as offered, with the fix's boxes as
+    // they show (*shown) and then set; answers to "Прослушать" and the question.
+    void Improve(bool trim, int listen, int replace, GreetingFixChoice* shown)
+    {
+        ModalWatcher watcher;
+        watcher.Then([&](HWND save, const SeenDialog& seen) {
+            caption = Utf8(seen.caption);
+            HWND level = FindDescendant(save, IDC_FIX_LEVEL), trimBox = FindDescendant(save, IDC_FIX_TRIM);
+            shown->level = SendMessageA(level, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            shown->trim = SendMessageA(trimBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            SendMessageA(trimBox, BM_SETCHECK, trim ? BST_CHECKED : BST_UNCHECKED, 0);
+            ModalWatcher::PressButton(save, IDOK);
+        });
+        watcher.Press(listen);
+        watcher.Press(replace);
+        PostMessageA(ui.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MAP_IMPROVE, BN_CLICKED), 0);
+        if (listen == IDYES)
+            ListenToTheFixedFile();
+        ASSERT_TRUE(watcher.WaitAllAnswered(30000));
+        ASSERT_TRUE(ui.Flush());
+        seen = watcher.Seen();
+    }
+    void ListenToTheFixedFile()
+    {
+        HWND player = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (player = FindWindowA("#32770", Ansi("Сообщение").c_str())) != nullptr; }));
+        EXPECT_TRUE(WaitFor([&] { return ItemText(player, IDC_MESSAGE_FILE).find("greeting_fix.wav") != std::string::npos; }))
+            << ItemText(player, IDC_MESSAGE_FILE);
+        PostMessageA(player, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(player); }, 15000));
+    }
+    std::string MenuGreeting()
+    {
+        VoiceMenuConfig record;
+        DWORD error = 0;
+        EXPECT_TRUE(ReadIvrFileSilently(dir.File("main.ivr").c_str(), &record, &error)) << error;
+        return record.greeting;
+    }
+
+    TempDir dir{"map-improve"};
+    std::unique_ptr<CMapDialog> dialog;
+    DialogRunner ui;
+    std::string caption;
+    std::vector<SeenDialog> seen;
+};
+
+// A quiet and a clipped greeting fixed through the window, in PCM and GSM
+// 6.10, and a lead-in kept when the trim is turned off: the new file beside
+// the menu in the greeting's format, re-analysed; on "Да" it becomes the
+// menu's greeting and the map, read again, has nothing left to improve.
+TEST(MapImprove, FixedGreetingPassesTheAnalysisAndReplacesOnYes)
+{
+    const struct {
+        const char* greeting;
+        const char* encoding;
+        WORD tag;
+        bool trim;
+        std::vector<std::string> warnings;  // of the fixed file
+    } rows[] = {
+        {"quiet", "pcm", WAVE_FORMAT_PCM, true, {}},
+        {"clipped", "pcm", WAVE_FORMAT_PCM, true, {}},
+        {"quiet", "gsm", WAVE_FORMAT_GSM610, true, {}},
+        {"clipped", "gsm", WAVE_FORMAT_GSM610, true, {}},
+        {"lead", "alaw", WAVE_FORMAT_ALAW, false, {"greeting-lead-silence"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.greeting) + " " + row.encoding);
+        ImproveFolder folder;
+        TempDir& dir = folder.dir;
+        DialogRunner& ui = folder.ui;
+        ASSERT_NO_FATAL_FAILURE(folder.Open(row.greeting, row.encoding));
+        const std::string original = ReadFileBytes(dir.File("greeting.wav"));
+        ASSERT_TRUE(ui.Enabled(IDC_MAP_IMPROVE));
+        GreetingFixChoice shown = {false, false};
+        ASSERT_NO_FATAL_FAILURE(folder.Improve(row.trim, IDNO, IDYES, &shown));
+        const std::vector<SeenDialog>& seen = folder.seen;
+        EXPECT_EQ(folder.caption, "Сохранить улучшенное приветствие");
+        EXPECT_TRUE(shown.level && shown.trim) << "both parts of the fix are on at first";
+        ASSERT_EQ(seen.size(), 3u);
+        EXPECT_EQ(Utf8(seen[1].text), "Улучшенное приветствие записано в файл [" + Utf8(dir.File("greeting_fix.wav")) +
+                                          "]. Приветствие меню main.ivr пока прежнее.\n\nПрослушать новый файл?");
+        EXPECT_EQ(Utf8(seen[2].text), "Сделать greeting_fix.wav приветствием меню main.ivr вместо greeting.wav?\n\n"
+                                      "«Нет» оставит меню без изменений, а новый файл — в папке.");
+
+        std::string fixed = dir.File("greeting_fix.wav");
+        CVoiceFile check(fixed.c_str());
+        ASSERT_TRUE(check.Open());
+        EXPECT_EQ(check.GetHeader().formatTag, row.tag);
+        check.Close();
+        GreetingFigures after = {};
+        ASSERT_EQ(AnalyseGreetingFile(fixed.c_str(), &after), 0u);
+        printf("[ figure ] %s %s fixed: level %.2f dBov, peak %.2f dBFS, lead %.2f s, tail %.2f s\n", row.greeting,
+               row.encoding, after.activeLevelDb, after.peakDb, after.leadSilenceSec, after.tailSilenceSec);
+        std::vector<std::string> warnings;
+        for (const GreetingWarning* warning : FindGreetingWarnings(after))
+            warnings.push_back(warning->code);
+        EXPECT_EQ(warnings, row.warnings);
+        EXPECT_NEAR(after.activeLevelDb, GREETING_TARGET_LEVEL_DB, 1.0);
+
+        EXPECT_EQ(ReadFileBytes(dir.File("greeting.wav")), original) << "the original is never written";
+        EXPECT_EQ(folder.MenuGreeting(), "greeting_fix.wav");
+        EXPECT_EQ(ui.Text(IDC_MAP_FIGURES).find(Ansi("Приветствие greeting_fix.wav — ")), 0u) << ui.Text(IDC_MAP_FIGURES);
+        EXPECT_EQ(ui.Enabled(IDC_MAP_IMPROVE), !row.warnings.empty());
+        EXPECT_EQ(ListFiles(dir.Path()).size(), 3u) << "no temporary is left";
+    }
+}
+
+// "Прослушать" plays the new file; "Нет" to the question leaves the menu as
+// it was and the new file beside it.
+TEST(MapImprove, ListeningThenNoKeepsTheMenu)
+{
+    ImproveFolder folder;
+    TempDir& dir = folder.dir;
+    ASSERT_NO_FATAL_FAILURE(folder.Open("quiet", "pcm"));
+    const std::string menu = ReadFileBytes(dir.File("main.ivr"));
+    GreetingFixChoice shown = {false, false};
+    ASSERT_NO_FATAL_FAILURE(folder.Improve(true, IDYES, IDNO, &shown));
+    DialogRunner& ui = folder.ui;
+    EXPECT_EQ(folder.seen.size(), 3u);
+    EXPECT_EQ(ReadFileBytes(dir.File("main.ivr")), menu);
+    EXPECT_TRUE(FileExists(dir.File("greeting_fix.wav").c_str()));
+    EXPECT_EQ(ui.Text(IDC_MAP_FIGURES).find(Ansi("Приветствие greeting.wav — ")), 0u);
+    EXPECT_TRUE(ui.Enabled(IDC_MAP_IMPROVE));
 }
 
 // The program itself, as the Start menu or a script starts it with a folder.

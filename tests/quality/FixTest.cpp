@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <mmreg.h>
+
 #include <math.h>
 #include <stdio.h>
 
@@ -7,6 +10,9 @@
 #include <vector>
 
 #include "common/SignalMeasure.h"
+#include "bytes/FileBytes.h"
+#include "common/TestUtil.h"
+#include "convert/CGreetingConverter.h"
 #include "convert/CGreetingFix.h"
 #include "playback/GreetingFileAnalysis.h"
 #include "common/QualityGreetings.h"
@@ -106,4 +112,37 @@ TEST(GreetingFix, ChoicesTurnedOffLeaveTheirPartAlone)
     std::vector<short> kept = Part(trim.input, trim.keptStart + 80, trim.keptStart + trim.output.size() - 80);
     EXPECT_TRUE(Part(trim.output, 80, trim.output.size() - 80) == kept);
     EXPECT_EQ(trim.output.front(), 0);  // faded in from silence
+}
+
+// The fix inside the conversion, as the map's "Улучшить ..." and the recorder
+// use it: a quiet and a clipped greeting, from each of the four formats into
+// the same format, re-analysed from the written file. GSM 6.10 moves peaks
+// after the limiter has set them, so the file's own figures are what counts.
+TEST(GreetingFix, ConvertedGreetingsOfEachFormatPassTheAnalysis)
+{
+    ASSERT_FALSE(QualityFolder().empty());
+    const WORD tags[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW, WAVE_FORMAT_GSM610};
+    TempDir dir("quality-convert");
+    for (const char* name : {"quiet", "clipped", "lead", "tail"}) {
+        for (int format = 0; format < 4; ++format) {
+            std::string source = QualityFile(name, QUALITY_ENCODINGS[format]);
+            std::string target = dir.File((std::string(name) + "_" + QUALITY_ENCODINGS[format] + ".wav").c_str());
+            SCOPED_TRACE(target);
+            CGreetingConverter converter;
+            converter.SetFix(GreetingFixChoice());
+            ASSERT_EQ(converter.Convert(source.c_str(), target.c_str(), tags[format], nullptr, nullptr), 0u);
+            GreetingFigures before = {}, after = {};
+            ASSERT_EQ(AnalyseGreetingFile(source.c_str(), &before), 0u);
+            ASSERT_EQ(AnalyseGreetingFile(target.c_str(), &after), 0u);
+            printf("[ figure ] %s %s: level %.2f -> %.2f dBov, peak %.2f -> %.2f dBFS, lead %.2f -> %.2f s,"
+                   " tail %.2f -> %.2f s\n",
+                   name, QUALITY_ENCODINGS[format], before.activeLevelDb, after.activeLevelDb, before.peakDb,
+                   after.peakDb, before.leadSilenceSec, after.leadSilenceSec, before.tailSilenceSec,
+                   after.tailSilenceSec);
+            EXPECT_TRUE(FindGreetingWarnings(after).empty());
+            EXPECT_NEAR(after.activeLevelDb, GREETING_TARGET_LEVEL_DB, 1.0);
+            EXPECT_EQ(after.clippedRuns, 0);
+        }
+    }
+    EXPECT_EQ(ListFiles(dir.Path()).size(), 16u) << "no temporary is left";
 }
