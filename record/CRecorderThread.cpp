@@ -5,7 +5,6 @@
 
 #include "convert/CGreetingConverter.h"
 #include "convert/CMfResampler.h"
-#include "record/CTakeEncoder.h"
 #include "record/LevelMeter.h"
 #include "wave/VoiceFormats.h"
 
@@ -407,8 +406,11 @@ void CRecorderThread::SaveTake()
     CloseDevice();
     DWORD code;
     {
-        CTakeEncoder encoder;
-        code = encoder.Encode(take_.Path(), save_.target, save_.tag, save_.choice);
+        // The converter's own path: an 8000 Hz take passes sample for sample
+        // into the fix and the encoder.
+        CGreetingConverter converter;
+        converter.SetFix(save_.choice);
+        code = converter.Convert(take_.Path(), save_.target, save_.tag, nullptr, nullptr);
     }
     Tell(WM_RECORDER_EVENT, RECORDER_SAVED, (LPARAM)code);
     if (wasOpen)
