@@ -580,13 +580,7 @@ void CConfigDialog::ChooseGreeting()
 
 bool CConfigDialog::GreetingNameFits(const char* fileName)
 {
-    IvrCheck check = CheckIvrGreeting(fileName, config_.waitSeconds);
-    if (check.fault == IVR_FITS)
-        return true;
-    char reason[TEXT_SIZE] = {};
-    DescribeIvrFault(check, reason, sizeof reason);
-    ShowMessageFormat(GetResInstance(), GetHwnd(), MB_OK | MB_ICONHAND, IDS_GREETING_REFUSED, fileName, reason);
-    return false;
+    return ::GreetingNameFits(GetHwnd(), fileName, config_.waitSeconds, fileName);
 }
 
 void CConfigDialog::ClearGreeting()

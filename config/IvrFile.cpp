@@ -333,6 +333,17 @@ IvrCheck CheckIvrRecord(const VoiceMenuConfig* config)
     return check;
 }
 
+bool GreetingNameFits(HWND owner, const char* greeting, int waitSeconds, const char* shownName)
+{
+    IvrCheck check = CheckIvrGreeting(greeting, waitSeconds);
+    if (check.fault == IVR_FITS)
+        return true;
+    char reason[TEXT_SIZE] = {};
+    DescribeIvrFault(check, reason, sizeof reason);
+    ShowMessageFormat(g_hInstance, owner, MB_OK | MB_ICONHAND, IDS_GREETING_REFUSED, shownName, reason);
+    return false;
+}
+
 void DescribeIvrFault(const IvrCheck& check, char* out, int size)
 {
     static const struct {

@@ -36,6 +36,10 @@ IvrCheck CheckIvrParam(int slot, const char* param);
 IvrCheck CheckIvrRecord(const VoiceMenuConfig* config);
 // The reason of a fault as the messages give it (string table), in size bytes.
 void DescribeIvrFault(const IvrCheck& check, char* out, int size);
+// Whether a .ivr file with that wait time holds the greeting name as it
+// stands; otherwise message 410 names the file (shown as shownName) and the
+// reason, owned by owner.
+bool GreetingNameFits(HWND owner, const char* greeting, int waitSeconds, const char* shownName);
 
 // Reads a whole file into config (cleared first). False on a format error
 // (returned only) or when the file cannot be opened (reported).

@@ -628,13 +628,7 @@ bool CMapDialog::FixedNameFits(int menu, const char* fileName)
         return false;
     }
     std::string bare = BareName(fileName);
-    IvrCheck check = CheckIvrGreeting(bare.c_str(), info.record->waitSeconds);
-    if (check.fault == IVR_FITS)
-        return true;
-    char reason[TEXT_SIZE] = {};
-    DescribeIvrFault(check, reason, sizeof reason);
-    ShowError(FormatText(IDS_GREETING_REFUSED, fileName, reason));
-    return false;
+    return GreetingNameFits(GetHwnd(), bare.c_str(), info.record->waitSeconds, fileName);
 }
 
 void CMapDialog::OfferFixedGreeting(int menu, const std::string& fixed)

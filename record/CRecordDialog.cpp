@@ -228,15 +228,7 @@ void CRecordDialog::OnSave()
     GetDirPart(menuPath_, folder, sizeof folder);
     DefaultGreetingName(menuPath_, target_);
     WORD tag = WAVE_FORMAT_PCM;
-    auto fits = [this](const char* name) {
-        IvrCheck check = CheckIvrGreeting(name, WIDEST_WAIT_SECONDS);
-        if (check.fault == IVR_FITS)
-            return true;
-        char reason[TEXT_SIZE] = {};
-        DescribeIvrFault(check, reason, sizeof reason);
-        ShowMessageFormat(GetResInstance(), GetHwnd(), MB_OK | MB_ICONHAND, IDS_GREETING_REFUSED, name, reason);
-        return false;
-    };
+    auto fits = [this](const char* name) { return GreetingNameFits(GetHwnd(), name, WIDEST_WAIT_SECONDS, name); };
     if (!CConversionOffer::ChooseGreetingTarget(this, IDS_RECORD_SAVE_TITLE, folder, target_, &tag, nullptr, fits))
         return;
     GreetingFixChoice choice;

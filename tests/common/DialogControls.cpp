@@ -22,7 +22,30 @@ BOOL CALLBACK FindById(HWND child, LPARAM param)
     return FALSE;
 }
 
+struct OfClass {
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindByClass(HWND child, LPARAM param)
+{
+    OfClass* wanted = reinterpret_cast<OfClass*>(param);
+    char cls[64] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, wanted->className) != 0)
+        return TRUE;
+    wanted->found = child;
+    return FALSE;
+}
+
 } // namespace
+
+HWND FindDescendantOfClass(HWND window, const char* className)
+{
+    OfClass wanted = {className, nullptr};
+    EnumChildWindows(window, FindByClass, reinterpret_cast<LPARAM>(&wanted));
+    return wanted.found;
+}
 
 HWND FindDescendant(HWND window, int id)
 {

@@ -8,6 +8,9 @@
 // The control of that id anywhere below window: in a dialog's child dialog
 // too, such as a template of the program's own inside a common file dialog.
 HWND FindDescendant(HWND window, int id);
+// The first control of that window class anywhere below window (a file
+// dialog's name field: "Edit").
+HWND FindDescendantOfClass(HWND window, const char* className);
 
 class DialogControls {
 public:

@@ -30,20 +30,9 @@ namespace {
 
 const int FILE_TYPE_LIST = 1136;  // the file dialog's filter combo box
 
-BOOL CALLBACK FindEdit(HWND child, LPARAM found)
-{
-    char cls[16] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Edit") != 0)
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = child;
-    return FALSE;
-}
-
 std::string FileNameShown(HWND fileDialog)
 {
-    HWND edit = nullptr;
-    EnumChildWindows(fileDialog, FindEdit, reinterpret_cast<LPARAM>(&edit));
+    HWND edit = FindDescendantOfClass(fileDialog, "Edit");
     return edit ? WindowText(edit) : "";
 }
 

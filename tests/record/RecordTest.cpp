@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/CommonServices.h"
+#include "common/DialogControls.h"
 #include "common/DialogRunner.h"
 #include "common/MicFeed.h"
 #include "common/ModalWatcher.h"
@@ -59,16 +60,6 @@ Samples DataOf(const std::string& wav)
 {
     size_t at = wav.find("data");
     return at == std::string::npos ? Samples() : ToSamples(wav.substr(at + 8));
-}
-
-BOOL CALLBACK FindEdit(HWND child, LPARAM found)
-{
-    char cls[16] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Edit") != 0)
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = child;
-    return FALSE;
 }
 
 } // namespace
@@ -140,8 +131,7 @@ protected:
         std::string proposed;
         ModalWatcher watcher;
         watcher.Then([&](HWND saveDialog, const SeenDialog&) {
-            HWND edit = nullptr;
-            EnumChildWindows(saveDialog, FindEdit, reinterpret_cast<LPARAM>(&edit));
+            HWND edit = FindDescendantOfClass(saveDialog, "Edit");
             proposed = edit ? WindowText(edit) : "";
             HWND types = GetDlgItem(saveDialog, FILE_TYPE_LIST);
             SendMessageA(types, CB_SETCURSEL, type, 0);
