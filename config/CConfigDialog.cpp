@@ -574,7 +574,7 @@ void CConfigDialog::ChooseGreeting()
         BuildRejectionMessage(GetResInstance(), check, message, sizeof message);
         ShowMessage(GetResInstance(), hwnd, message, MB_OK | MB_ICONHAND);
         converted = CConversionOffer(this, [this](const char* name) { return GreetingNameFits(name); })
-                        .Offer(check, fileName);
+                        .Offer(check.GetFileName(), check.GetLastErrorCode(), fileName);
     }
 }
 

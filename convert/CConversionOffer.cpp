@@ -7,12 +7,12 @@
 #include "app/CBaseDialog.h"
 #include "app/CommonServices.h"
 #include "app/TextSize.h"
-#include "convert/CGreetingConverter.h"
-#include "playback/CVoiceFile.h"
-#include "wave/VoiceFormats.h"
 #include "convert/CConversionThread.h"
 #include "convert/CConvertProgressDialog.h"
+#include "convert/CGreetingConverter.h"
 #include "res/resource.h"
+#include "wave/VoiceFileCheck.h"
+#include "wave/VoiceFormats.h"
 
 namespace {
 
@@ -69,18 +69,13 @@ CConversionOffer::~CConversionOffer() {}
 
 void CConversionOffer::ShowText(UINT stringId, const char* name, UINT flags)
 {
-    char format[MESSAGE_SIZE] = {};
-    char text[MESSAGE_SIZE] = {};
-    LoadStringA(owner_->GetResInstance(), stringId, format, sizeof format);
-    snprintf(text, sizeof text, format, name);
-    ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, flags);
+    ShowMessageFormat(owner_->GetResInstance(), owner_->GetHwnd(), flags, stringId, name);
 }
 
-bool CConversionOffer::Offer(const CVoiceFile& refused, char* fileName)
+bool CConversionOffer::Offer(const char* source, DWORD refusal, char* fileName)
 {
-    if (refused.GetLastErrorCode() != VOICE_ERROR_FORMAT)
+    if (refusal != VOICE_ERROR_FORMAT)
         return false;
-    const char* source = refused.GetFileName();
     DWORD probe = CGreetingConverter::Probe(source);
     if (probe == ERROR_FILE_TOO_LARGE)
         ShowText(IDS_CONVERT_TOO_LARGE, source, MB_OK | MB_ICONHAND);
@@ -94,9 +89,11 @@ bool CConversionOffer::Offer(const CVoiceFile& refused, char* fileName)
 
 bool CConversionOffer::Improve(const char* source, char* fileName)
 {
-    CVoiceFile greeting(source);
-    WORD tag = greeting.Open() ? greeting.GetHeader().formatTag : WAVE_FORMAT_PCM;
-    greeting.Close();
+    ScopedHandle file;
+    RawHeader header = {};
+    DWORD dataOffset = 0, dataSize = 0;
+    WORD tag = CheckVoiceFile(source, &file, &header, &dataOffset, &dataSize) == VOICE_ERROR_NONE ? header.formatTag
+                                                                                                 : WAVE_FORMAT_PCM;
     Target target = {IDS_FIX_SAVE_TITLE, FIXED_SUFFIX, tag, GreetingFixChoice(), {}};
     return ChooseAndWrite(source, &target, fileName);
 }
@@ -129,11 +126,9 @@ bool CConversionOffer::Write(const char* source, const Target& chosen)
         code = 0;
     }
     if (code != 0) {
-        char format[TEXT_SIZE] = {};
         char context[MESSAGE_SIZE] = {};
-        LoadStringA(owner_->GetResInstance(), IDS_CONVERT_ERROR, format, sizeof format);
-        snprintf(context, sizeof context, format, source);
-        ReportSystemError(code, TRUE, context);
+        ReportSystemError(code, TRUE, FormatStringId(owner_->GetResInstance(), context, sizeof context,
+                                                     IDS_CONVERT_ERROR, source));
         return false;
     }
     return true;
@@ -141,31 +136,30 @@ bool CConversionOffer::Write(const char* source, const Target& chosen)
 
 bool CConversionOffer::Ask(const char* source)
 {
-    char format[MESSAGE_SIZE] = {};
-    char text[MESSAGE_SIZE] = {};
-    LoadStringA(owner_->GetResInstance(), IDS_CONVERT_QUESTION, format, sizeof format);
-    snprintf(text, sizeof text, format, source);
-    return ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessageFormat(owner_->GetResInstance(), owner_->GetHwnd(), MB_YESNO | MB_ICONQUESTION,
+                             IDS_CONVERT_QUESTION, source) == IDYES;
 }
 
 // A target written with part of the sound lost: the operator hears how much
 // and decides; "Нет" deletes it, and the greeting stays as it was.
 bool CConversionOffer::KeepDamaged(const char* source, const char* target, DWORD lostMs)
 {
-    CVoiceFile written(target);
-    DWORD totalMs = written.Open() ? written.GetDuration() : 0;
-    written.Close();
+    ScopedHandle file;
+    RawHeader header = {};
+    DWORD dataOffset = 0, dataSize = 0;
+    DWORD totalMs = 0;
+    // As the player tells it: in whole 40 ms.
+    if (CheckVoiceFile(target, &file, &header, &dataOffset, &dataSize) == VOICE_ERROR_NONE)
+        totalMs = dataSize / FindVoiceFormat(header.formatTag)->BytesPer40ms() * 40;
+    file.Close();
     if (totalMs < lostMs)
         totalMs = lostMs;
     char lost[32] = {};
     char total[32] = {};
     snprintf(lost, sizeof lost, "%lu,%02lu", lostMs / 1000, lostMs % 1000 / 10);
     snprintf(total, sizeof total, "%lu,%02lu", totalMs / 1000, totalMs % 1000 / 10);
-    char format[MESSAGE_SIZE] = {};
-    char text[MESSAGE_SIZE] = {};
-    LoadStringA(owner_->GetResInstance(), IDS_CONVERT_SOUND_LOST, format, sizeof format);
-    snprintf(text, sizeof text, format, source, lost, total, target);
-    if (ShowMessage(owner_->GetResInstance(), owner_->GetHwnd(), text, MB_YESNO | MB_ICONWARNING) == IDYES)
+    if (ShowMessageFormat(owner_->GetResInstance(), owner_->GetHwnd(), MB_YESNO | MB_ICONWARNING,
+                          IDS_CONVERT_SOUND_LOST, source, lost, total, target) == IDYES)
         return true;
     DeleteFileA(target);
     return false;

@@ -14,7 +14,6 @@
 #include "convert/CGreetingFix.h"
 
 class CBaseDialog;
-class CVoiceFile;
 
 class CConversionOffer {
 public:
@@ -25,11 +24,12 @@ public:
     CConversionOffer(const CConversionOffer&) = delete;
     CConversionOffer& operator=(const CConversionOffer&) = delete;
 
-    // Offers to convert a file whose format was refused (last error 6).
+    // Offers to convert source, whose check answered refusal: only a refused
+    // format (VOICE_ERROR_FORMAT) is offered.
     // True when the operator converted it: fileName (TEXT_SIZE bytes) then
     // holds the new file. False when there was nothing to offer, the operator
     // declined or cancelled, or the conversion failed (already reported).
-    bool Offer(const CVoiceFile& refused, char* fileName);
+    bool Offer(const char* source, DWORD refusal, char* fileName);
     // Writes a fixed copy of a greeting the system plays, never over it: the
     // save dialog offers its name with "_fix" beside it, in its own format.
     // True when the new file is written: fileName (TEXT_SIZE bytes) then

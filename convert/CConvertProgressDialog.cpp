@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "app/CommonServices.h"
 #include "app/TextSize.h"
 #include "convert/CConversionThread.h"
 #include "res/resource.h"
@@ -21,10 +22,8 @@ CConvertProgressDialog::CConvertProgressDialog(HINSTANCE instance, CWindowObject
 bool CConvertProgressDialog::OnInitDialog()
 {
     HWND hwnd = GetHwnd();
-    char format[TEXT_SIZE] = {};
     char text[2 * TEXT_SIZE] = {};
-    LoadStringA(GetResInstance(), IDS_CONVERT_PROGRESS, format, sizeof format);
-    snprintf(text, sizeof text, format, source_);
+    FormatStringId(GetResInstance(), text, sizeof text, IDS_CONVERT_PROGRESS, source_);
     SetDlgItemTextA(hwnd, IDC_CONVERT_TEXT, text);
     SendDlgItemMessageA(hwnd, IDC_CONVERT_PROGRESS, PBM_SETRANGE32, 0, PROGRESS_RANGE);
     job_->SetNotifyWindow(hwnd);
