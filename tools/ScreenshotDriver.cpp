@@ -216,6 +216,33 @@ bool ShootCall(HWND map, const std::string& out)
     return WaitUntil([&] { return !IsWindow(call); }) && ok;
 }
 
+// The recorder on the entry menu, two seconds into a take of what the
+// screenshot script plays into the recording source; the take is discarded.
+bool ShootRecorder(HWND map, const std::string& out)
+{
+    Click(map, IDC_MAP_RECORD);
+    HWND recorder = WaitDialog(map, IDC_RECORD_METER);
+    if (!recorder)
+        return false;
+    auto text = [&](int id) {
+        char buffer[256] = {};
+        GetDlgItemTextA(recorder, id, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    std::string idle = text(IDC_RECORD_STATUS);
+    Click(recorder, IDC_RECORD_START);
+    bool ok = WaitUntil([&] { return text(IDC_RECORD_STATUS) != idle; });
+    std::string first = text(IDC_RECORD_STATUS);
+    // The status counts the take's seconds.
+    ok = ok && WaitUntil([&] { return text(IDC_RECORD_STATUS) != first; }) &&
+         WaitUntil([&] { return text(IDC_RECORD_STATUS).find("00:00:02") != std::string::npos; }, 5000) &&
+         Shoot(recorder, out + "recorder.bmp");
+    Click(recorder, IDC_RECORD_START);
+    Click(recorder, IDC_RECORD_AGAIN);
+    PostMessageW(recorder, WM_CLOSE, 0, 0);
+    return WaitUntil([&] { return !IsWindow(recorder); }) && ok;
+}
+
 // The map of a folder as it opens (the entry menu selected), then with the
 // first finding selected from the keyboard, its place selected in the tree.
 int ShootMap(const char* program, const char* folder, const std::string& out)
@@ -241,6 +268,8 @@ int ShootMap(const char* program, const char* folder, const std::string& out)
     }
     if (ok)
         ok = ShootCall(map, out);
+    if (ok)
+        ok = ShootRecorder(map, out);
     Finish(map, &process);
     return ok ? 0 : 1;
 }
