@@ -5,28 +5,12 @@
 #include <string>
 
 #include "common/ChildProcess.h"
+#include "common/ProcessDialogs.h"
 #include "common/DialogControls.h"
 #include "common/TestUtil.h"
 #include "res/resource.h"
 
 namespace {
-
-struct Search {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
-{
-    Search* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd) && WindowText(hwnd) == Ansi("Конфигуратор IVR")) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // What the main window shows, read by messages from outside its process.
 std::string ShownState(HWND window)
@@ -56,17 +40,16 @@ DWORD RunAndClose(const std::string& arguments, std::string* state = nullptr)
         ADD_FAILURE() << "cannot start " << program << ": " << child.StartError();
         return 1234;
     }
-    Search search = {child.Id(), nullptr};
-    bool shown = WaitFor([&] {
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, 20000);
+    // The main window: the dialog with the list of commands.
+    HWND main = WaitProcessDialog(child.Id(), IDC_COMMANDS);
+    bool shown = main != nullptr;
     EXPECT_TRUE(shown);
     DWORD code = 1234;
     if (shown) {
+        EXPECT_EQ(WindowText(main), Ansi("Конфигуратор IVR"));
         if (state)
-            *state = ShownState(search.found);
-        PostMessageA(search.found, WM_CLOSE, 0, 0);
+            *state = ShownState(main);
+        PostMessageA(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(child.Wait(20000, &code)) << "the program did not end after its window was closed";
     }
     return code;
