@@ -4,6 +4,7 @@
 #include "wave/CAcmStream.h"
 #include "wave/ScopedAcmDriver.h"
 #include "wave/VoiceFormats.h"
+#include "wave/WaveChunks.h"
 
 // The driver is declared first, so the stream on it closes before it does.
 struct CGreetingMeter::Codec {
@@ -16,13 +17,6 @@ namespace {
 
 // Seconds of source read and decoded at a time.
 const DWORD PIECE_SECONDS = 8;
-
-bool SeekTo(HANDLE file, DWORD offset)
-{
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
-}
 
 // Reads up to want bytes; got 0 when the file ends early (it is shorter than
 // when it was checked).

@@ -7,17 +7,11 @@
 #include "playback/CAcmConvert.h"
 #include "playback/CListenerLink.h"
 #include "playback/CVoicePlay.h"
+#include "wave/WaveChunks.h"
 
 namespace {
 
 const DWORD ONE_SECOND_BLOCK = 16000;
-
-bool SeekTo(HANDLE file, DWORD offset)
-{
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
-}
 
 } // namespace
 
